@@ -10,7 +10,7 @@ PACKAGES=(build-essential cmake pkg-config ninja-build
           libimgui-dev libglfw3-dev libgl-dev
           nlohmann-json3-dev libcurl4-openssl-dev ca-certificates
           libgtest-dev libgmock-dev libcpp-httplib-dev
-          xvfb xdotool imagemagick x11-utils
+          xvfb xdotool imagemagick x11-utils libx11-dev
           fonts-roboto unzip libarchive-tools zip)
 
 missing=()

@@ -1,0 +1,72 @@
+# Shared by the window tests: a private Xvfb display, a private HOME and TMPDIR,
+# and helpers to find, photograph and close the launcher's window.
+# Not a test itself (sourced by tests/window_*.sh).
+set -euo pipefail
+BUILD="${1:?build folder}"
+SRC="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+ART="$BUILD/test-artifacts"
+mkdir -p "$ART"
+WORK="$(mktemp -d /tmp/orvl-wtest-XXXXXX)"
+export HOME="$WORK/home" TMPDIR="$WORK/tmp"
+mkdir -p "$HOME" "$TMPDIR"
+XVFB_PID=""
+PIDS=()
+
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+start_xvfb() {
+  local n
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1100x800x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  echo "could not start Xvfb" >&2
+  exit 1
+}
+
+# find_window: prints the id of the "Orvane Launcher" window, waiting up to 10 s.
+find_window() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --name '^Orvane Launcher$' 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+shot() { import -window root "$ART/$1.png"; }
+
+# count_colour FILE R G B: number of pixels within a small distance of that colour.
+count_colour() {
+  convert "$1" -fuzz 4% -fill white -opaque "rgb($2,$3,$4)" -fill black +opaque white \
+    -format '%[fx:mean*w*h]' info: | cut -d. -f1
+}
+
+# wait_exit PID SECONDS: waits for the process to end; sets RC to its exit
+# status, or to "timeout". Call it directly, not in $(...): only this shell can wait.
+wait_exit() {
+  local pid=$1 s=$2
+  RC=timeout
+  for _ in $(seq $((s * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      set +e; wait "$pid"; RC=$?; set -e
+      return 0
+    fi
+    sleep 0.1
+  done
+}
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
