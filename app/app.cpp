@@ -1,5 +1,7 @@
 #include "app/app.h"
 
+#include "host/process.h"
+
 #include <condition_variable>
 #include <system_error>
 #include <thread>
@@ -40,8 +42,18 @@ void run(const std::string& label, std::function<void()> job) {
   }
 }
 
+namespace {
+std::string lowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+}  // namespace
+
 void refreshLocal(bool full) {
   (void)full;
+  std::lock_guard<std::mutex> lk(g_app.mutex);
+  g_app.xplaneRunning = orvl::simRunning(lowerAscii(g_app.root));
 }
 
 namespace {

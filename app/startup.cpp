@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "app/command_line.h"
+#include "host/discovery.h"
 #include "host/paths.h"
 
 namespace {
@@ -47,7 +48,7 @@ void startup(int argc, char** argv) {
   startOldCopySweeper();
 
   g_app.restoreOnQuit = orvl::loadQuitRestore();
-  g_app.root = orvl::folderForm(g_app.root);
+  g_app.root = orvl::canonicalRoot(orvl::findRoot(g_app.root));
   if (!g_app.root.empty()) {
     orvl::rememberRoot(g_app.root);
     g_app.pluginDir = g_app.root + "Resources/plugins/Orvane";
