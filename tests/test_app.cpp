@@ -84,3 +84,20 @@ TEST(SceneryWork, ExitWaitsForWorkInProgress) {
   EXPECT_TRUE(done);
   t.join();
 }
+
+TEST(Jobs, TheLocalStateIsRefreshedBeforeBusyClears) {
+  ASSERT_TRUE(waitUntilIdle());
+  {
+    std::lock_guard<std::mutex> lk(g_app.mutex);
+    g_app.root.clear();  // no X-Plane folder: the running test answers true
+    g_app.pluginDir.clear();
+  }
+  run("refresh check", [] {
+    std::lock_guard<std::mutex> lk(g_app.mutex);
+    g_app.xplaneRunning = false;
+  });
+  ASSERT_TRUE(waitUntilIdle());
+  std::lock_guard<std::mutex> lk(g_app.mutex);
+  EXPECT_TRUE(g_app.xplaneRunning);
+  EXPECT_FALSE(g_app.pluginInstalled);
+}
