@@ -35,7 +35,12 @@ bool writeAll(int fd, const char* p, size_t n) {
 
 // Stream `in` into `out`; false on a read error (told apart from the end) or a write error.
 bool pump(int in, int out) {
-  std::vector<char> buf(1 << 20);
+  std::vector<char> buf;
+  try {
+    buf.resize(1 << 20);
+  } catch (const std::exception&) {
+    return false;
+  }
   for (;;) {
     ssize_t r = ::read(in, buf.data(), buf.size());
     if (r == 0) return true;
