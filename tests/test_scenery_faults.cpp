@@ -134,7 +134,7 @@ TEST(SceneryFaults, CopyKilledAtAnyMomentNeverLeavesAPartialTarget) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) _exit(ftg::copyFile(src, target) ? 0 : 1);
-    usleep(static_cast<useconds_t>(copyUs * i / (kRounds - 8)));
+    usleep(static_cast<useconds_t>(3 * copyUs * i / kRounds));  // from at once to three copies long
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
