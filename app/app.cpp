@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "host/process.h"
+#include "scenery/restore.h"
 
 #include <condition_variable>
 #include <system_error>
@@ -51,8 +52,19 @@ std::string lowerAscii(std::string s) {
 }  // namespace
 
 void refreshLocal(bool full) {
-  (void)full;
+  std::vector<std::string> stale;
+  if (full) {
+    std::string root, pluginDir;
+    {
+      std::lock_guard<std::mutex> lk(g_app.mutex);
+      root = g_app.root;
+      pluginDir = g_app.pluginDir;
+    }
+    stale = orvl::staleBackups(root, pluginDir);
+  }
   std::lock_guard<std::mutex> lk(g_app.mutex);
+  if (full) g_app.staleBackups = std::move(stale);
+  g_app.suppression = orvl::suppressionState(g_app.pluginDir);
   g_app.xplaneRunning = orvl::simRunning(lowerAscii(g_app.root));
 }
 

@@ -1,7 +1,5 @@
 #include "app/startup.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,19 +9,15 @@
 #include "app/command_line.h"
 #include "host/discovery.h"
 #include "host/paths.h"
+#include "scenery/files.h"
 
 namespace {
-bool present(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
 // A self-update leaves the old build beside us; it may still be busy for a moment.
 void startOldCopySweeper() {
-  if (!present(orvl::selfPath() + ".old")) return;
+  if (!ftg::fileExists(orvl::selfPath() + ".old")) return;
   std::thread([] {
     for (int i = 0; i < 30; ++i) {
-      if (!present(orvl::selfPath() + ".old")) return;
+      if (!ftg::fileExists(orvl::selfPath() + ".old")) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
       orvl::sweepOldSelf();
     }
