@@ -192,7 +192,9 @@ TEST_F(RealData, FtgFollowingEveryFeatureTakesEveryLightAndNothingElse) {
   std::printf("taken codes stripped %zu on %zu node rows, %zu runs\n", stripped, lit, runs);
   // SOURCES.md counts the node rows of 120 features carrying 101, 103, 104 and
   // 105: 1383 (eddb) + 3817 (lfpg) + 45 (keyw) + 630 (rus) = 5875.
-  if (files_.size() == 4) EXPECT_EQ(lit, 5875u);
+  if (files_.size() == 4) {
+    EXPECT_EQ(lit, 5875u);
+  }
   EXPECT_GT(lit, 0u);
   EXPECT_GE(stripped, lit);
   EXPECT_GT(runs, 900u);
