@@ -169,6 +169,10 @@ Answer lookup(const httplib::Request& req) {
 // provider, so the server library never compresses them on its own.
 void sendWith(httplib::Response& res, const Answer& a, const Fault& f) {
   res.status = a.status;
+  if (a.body.empty()) {  // a provider of length 0 would announce no length at all
+    res.set_content(std::string(), a.type);
+    return;
+  }
   auto body = std::make_shared<std::string>(a.body);
   const std::string kind = f.kind;
   const long value = f.value;
