@@ -38,7 +38,8 @@ struct DownloadLimits {
 };
 
 // Called as data arrives: bytes written so far, and the announced size or -1
-// when the server did not announce one.
+// when the server did not announce one. It runs while the shared handle is
+// held, so it must not call into net itself.
 using DownloadProgress = std::function<void(long long soFar, long long total)>;
 
 // GET host:port + path straight into `destFile` (replaced), written as it arrives.

@@ -160,3 +160,20 @@ TEST(NetGet, ConcurrentCallersEachGetTheirOwnAnswer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NetGet, FaultGivenOnTheServerCommandLine) {
+  testutil::TempDir dir;
+  testutil::writeFile(dir / "geometry.json", kBody);
+  testutil::DevServer srv(dir.path(), {"--fault", kPath, "status:503"});
+  ASSERT_TRUE(srv.ok());
+  std::string body;
+  EXPECT_FALSE(net::get(kHost, srv.port(), kPath, body, ""));
+  EXPECT_EQ(body, "status 503");
+  ASSERT_TRUE(srv.reset());  // clears it
+  EXPECT_TRUE(net::get(kHost, srv.port(), kPath, body, ""));
+  EXPECT_EQ(body, kBody);
+}
+
+}  // namespace

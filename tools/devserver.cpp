@@ -284,10 +284,10 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--fault" && i + 2 < argc) {
-      const std::string spec = argv[i + 2];
-      const size_t colon = spec.find(':');
-      setFault(argv[i + 1], parseFault(spec.substr(0, colon),
-                                       colon == std::string::npos ? "" : spec.substr(colon + 1)));
+      const std::string kindArg = argv[i + 2];
+      const size_t colon = kindArg.find(':');
+      setFault(argv[i + 1], parseFault(kindArg.substr(0, colon),
+                                       colon == std::string::npos ? "" : kindArg.substr(colon + 1)));
       i += 2;
     } else {
       std::fprintf(stderr, "unknown argument: %s\n", arg.c_str());

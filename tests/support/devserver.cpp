@@ -13,7 +13,6 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 extern char** environ;
 
