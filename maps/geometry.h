@@ -23,10 +23,15 @@ struct Geometry {
   int variantCount = 0;
 };
 
-// GET /api/suppress/geometry into `out` (expected empty). False with `err` set on failure.
+// GET /api/suppress/geometry into `out` (expected empty). False with `err` set on
+// failure: "no answer from " + host; host + " sent something we could not read"
+// (not JSON, or wrongly typed: an airport or variant that is not an object, a
+// "rev" that is not a string, a point whose latitude or longitude is not a
+// number); "no airports in the database".
 bool fetchGeometry(const std::string& host, int port, Geometry& out, std::string& err);
 
-// Fill `out` from a parsed document; true when at least one airport was stored.
+// Add a parsed document to `out`; true when `out` then holds at least one
+// airport. A wrongly typed document gives false and leaves `out` as it was.
 bool parseGeometry(const nlohmann::json& doc, Geometry& out);
 
 }  // namespace orvl
