@@ -1,7 +1,9 @@
 #include "app/app.h"
 
 #include "host/process.h"
+#include "scenery/files.h"
 #include "scenery/restore.h"
+#include "update/release.h"
 
 #include <condition_variable>
 #include <system_error>
@@ -79,6 +81,8 @@ void refreshLocal(bool full) {
   if (full) g_app.staleBackups = std::move(stale);
   g_app.suppression = orvl::suppressionState(g_app.pluginDir);
   g_app.xplaneRunning = orvl::simRunning(lowerAscii(g_app.root));
+  g_app.pluginInstalled = ftg::fileExists(orvl::xplPath(g_app.pluginDir));
+  g_app.pluginVersion = orvl::installedPluginVersion(g_app.pluginDir);
 }
 
 namespace {

@@ -4,7 +4,7 @@
 source "$(dirname "$0")/window_lib.bash"
 start_xvfb
 ROOT="$WORK/X-Plane 12"
-"$SRC/tools/make_demo_root.sh" "$ROOT"
+"$SRC/tools/make_demo.sh" "$BUILD" "$WORK"
 
 "$BUILD/orvane-launcher" --root "$ROOT/" 2>"$WORK/err1" &
 L=$!; PIDS+=("$L")
