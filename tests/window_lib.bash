@@ -36,10 +36,10 @@ start_xvfb() {
   exit 1
 }
 
-# find_window: prints the id of the "Orvane Launcher" window, waiting up to 10 s.
+# find_window: prints the id of the "Orvane Launcher" window, waiting up to 30 s.
 find_window() {
   local id
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     id=$(xdotool search --name '^Orvane Launcher$' 2>/dev/null | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
@@ -48,6 +48,17 @@ find_window() {
 }
 
 shot() { import -window root "$ART/$1.png"; }
+
+# shot_until NAME R G B MIN: takes screenshots (up to 20 s) until at least MIN
+# pixels of that colour show; false when they never do.
+shot_until() {
+  for _ in $(seq 40); do
+    shot "$1"
+    [ "$(count_colour "$ART/$1.png" "$2" "$3" "$4")" -ge "$5" ] && return 0
+    sleep 0.5
+  done
+  return 1
+}
 
 # count_colour FILE R G B: number of pixels within a small distance of that colour.
 count_colour() {

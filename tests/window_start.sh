@@ -9,9 +9,7 @@ ROOT="$WORK/X-Plane 12"
 "$BUILD/orvane-launcher" --root "$ROOT/" 2>"$WORK/err1" &
 L=$!; PIDS+=("$L")
 WIN=$(find_window) || fail "no window"
-sleep 1
-shot window_start
-[ "$(count_colour "$ART/window_start.png" 232 70 63)" -gt 20 ] || fail "logo not drawn"
+shot_until window_start 232 70 63 20 || fail "logo not drawn"
 
 # A second launcher waits for the lock about 12 s, then says so and exits 0.
 set +e
