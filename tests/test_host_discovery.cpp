@@ -13,6 +13,7 @@
 #include "host/discovery.h"
 #include "host/paths.h"
 #include "host/platform.h"
+#include "tests/support/env.h"
 #include "tests/support/tmpdir.h"
 
 namespace fs = std::filesystem;
@@ -20,25 +21,10 @@ using testutil::TempDir;
 using testutil::writeFile;
 using Lines = std::vector<std::string>;
 
+using testutil::EnvVar;
+
 namespace {
 
-// Sets an environment variable for the life of the object.
-class EnvVar {
- public:
-  EnvVar(const char* name, const std::string& value) : name_(name) {
-    if (const char* v = std::getenv(name)) had_ = true, old_ = v;
-    setenv(name, value.c_str(), 1);
-  }
-  ~EnvVar() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
 
 void makeXPlane(const std::string& root) { writeFile(root + "Resources/version.txt", "12.1.0"); }
 

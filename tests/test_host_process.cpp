@@ -15,6 +15,7 @@
 #include "host/paths.h"
 #include "host/platform.h"
 #include "host/process.h"
+#include "tests/support/env.h"
 #include "tests/support/tmpdir.h"
 
 extern char** environ;
@@ -23,6 +24,8 @@ namespace fs = std::filesystem;
 using testutil::readFile;
 using testutil::TempDir;
 using testutil::writeFile;
+
+using testutil::EnvVar;
 
 namespace {
 
@@ -56,22 +59,6 @@ struct HelperMode {
   }
 } g_helperMode;
 
-class EnvVar {
- public:
-  EnvVar(const char* name, const std::string& value) : name_(name) {
-    if (const char* v = std::getenv(name)) had_ = true, old_ = v;
-    setenv(name, value.c_str(), 1);
-  }
-  ~EnvVar() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
 
 std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -5,36 +5,14 @@
 #include <cstdlib>
 
 #include "host/paths.h"
+#include "support/env.h"
 #include "support/tmpdir.h"
 
 using testutil::readFile;
 using testutil::TempDir;
 using testutil::writeFile;
 
-namespace {
-// Sets an environment variable for the life of the object.
-class EnvVar {
- public:
-  EnvVar(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~EnvVar() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
-}  // namespace
+using testutil::EnvVar;
 
 TEST(Paths, HomeAndTempFolders) {
   TempDir home;
