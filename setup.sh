@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake pkg-config ninja-build
           libimgui-dev libglfw3-dev libgl-dev
           nlohmann-json3-dev libcurl4-openssl-dev ca-certificates
-          libgtest-dev libgmock-dev libcpp-httplib-dev
+          libgtest-dev libgmock-dev libcpp-httplib-dev zlib1g-dev
           xvfb xdotool imagemagick x11-utils libx11-dev
           fonts-roboto unzip libarchive-tools zip)
 
