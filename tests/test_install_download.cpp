@@ -41,7 +41,7 @@ TEST(InstallDownload, SlowSteadyPackageOutlastsTheRequestLimitWithProgress) {
               calls.size());
   ASSERT_TRUE(ok) << err;
   ASSERT_GT(took, 4.0) << "the server was meant to take longer than an API request may";
-  EXPECT_EQ(testutil::readFile(orvl::xplPath(bed.pluginDir)), xpl);
+  EXPECT_TRUE(testutil::readFile(orvl::xplPath(bed.pluginDir)) == xpl);  // 5 MB: not printed
   ASSERT_GT(calls.size(), 30u);  // progress as the pieces arrive, not once at the end
   for (size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
   EXPECT_EQ(calls.back(), std::make_pair(zipSize, zipSize));
