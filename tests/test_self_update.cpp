@@ -180,6 +180,18 @@ TEST(SelfUpdate, RefusedReleasesAndDownloadsLeaveTheLauncherAsItWas) {
   }
 }
 
+TEST(SelfUpdate, ReplaceSelfWritesTheBytesAndSwapsThemIn) {
+  UpdateBed bed;
+  testutil::writeFile(bed.own + ".old", "left by an earlier update");
+  const std::string build = newBuild();
+  std::string err;
+  ASSERT_TRUE(orvl::replaceSelfAt(bed.own, build, err)) << err;
+  EXPECT_TRUE(holds(bed.own, build));
+  EXPECT_EQ(exitCodeOf(bed.own), 0);
+  EXPECT_TRUE(holds(bed.own + ".old", bed.oldBuild));
+  EXPECT_FALSE(testutil::exists(bed.own + ".new"));
+}
+
 TEST(SelfUpdate, UnknownOwnPathIsRefused) {
   UpdateBed bed;
   ASSERT_TRUE(bed.server->ok());
