@@ -11,10 +11,23 @@ App g_app;
 
 const LogFn LOG = [](const std::string& line) { g_app.say(line); };
 
+namespace {
+LogFn g_echo;
+}
+
+void setLogEcho(LogFn echo) { g_echo = std::move(echo); }
+
+void echoLine(const std::string& line) {
+  if (g_echo) g_echo(line);
+}
+
 void App::say(const std::string& line) {
-  std::lock_guard<std::mutex> lk(mutex);
-  log.push_back(line);
-  if (log.size() > 400) log.erase(log.begin());
+  {
+    std::lock_guard<std::mutex> lk(mutex);
+    log.push_back(line);
+    if (log.size() > 400) log.erase(log.begin());
+  }
+  echoLine(line);
 }
 
 void run(const std::string& label, std::function<void()> job) {

@@ -45,6 +45,13 @@ extern App g_app;
 using LogFn = std::function<void(const std::string&)>;
 extern const LogFn LOG;
 
+// Also hand every log line to `echo` (the command-line tool prints them). Set
+// before any job starts.
+void setLogEcho(LogFn echo);
+// Lines appended to App::log directly (under the lock, by the check) go to the
+// echo through this, called after the lock is released.
+void echoLine(const std::string& line);
+
 // Start `job` on a detached thread unless one runs; a request while busy is dropped.
 void run(const std::string& label, std::function<void()> job);
 
