@@ -34,8 +34,9 @@ bool widening(const Pt& a, const Pt& b, double radiusM, double& eLat, double& eL
   return true;
 }
 
-int32_t cellOf(double x, double x0, double cell, int32_t n) {
-  const double v = std::floor((x - x0) / cell);
+// Monotone in x, for the boxes and the points alike.
+int32_t cellOf(double x, double x0, double perDegree, int32_t n) {
+  const double v = std::floor((x - x0) * perDegree);
   if (!(v >= 0)) return 0;
   if (v >= n) return n - 1;
   return static_cast<int32_t>(v);
@@ -44,6 +45,7 @@ int32_t cellOf(double x, double x0, double cell, int32_t n) {
 struct Widened {
   uint32_t seg;
   double eLat, eLon;
+  SegmentGrid::Item item;
 };
 
 void buildGrid(SegmentGrid& g, const std::vector<Polyline>* lines, double radiusM) {
@@ -57,7 +59,7 @@ void buildGrid(SegmentGrid& g, const std::vector<Polyline>* lines, double radius
   std::vector<Widened> boxed;
   bool any = false;
   for (uint32_t s = 0; s < g.segA.size(); ++s) {
-    Widened w{s, 0, 0};
+    Widened w{s, 0, 0, {}};
     if (!widening(g.segA[s], g.segB[s], radiusM, w.eLat, w.eLon)) {
       g.always.push_back(s);
       continue;
@@ -66,6 +68,7 @@ void buildGrid(SegmentGrid& g, const std::vector<Polyline>* lines, double radius
     const Pt& b = g.segB[s];
     const double la0 = std::min(a.lat, b.lat) - w.eLat, la1 = std::max(a.lat, b.lat) + w.eLat;
     const double lo0 = std::min(a.lon, b.lon) - w.eLon, lo1 = std::max(a.lon, b.lon) + w.eLon;
+    w.item = SegmentGrid::Item{la0, la1, lo0, lo1, s};
     if (!any) {
       g.lat0 = la0, g.lat1 = la1, g.lon0 = lo0, g.lon1 = lo1;
       any = true;
@@ -88,31 +91,32 @@ void buildGrid(SegmentGrid& g, const std::vector<Polyline>* lines, double radius
   g.nLon = static_cast<int32_t>(std::min<double>(std::ceil(widthM / side), kMaxCellsPerSide));
   g.nLat = std::max<int32_t>(g.nLat, 1);
   g.nLon = std::max<int32_t>(g.nLon, 1);
-  g.cellLat = (g.lat1 - g.lat0) / g.nLat;
-  g.cellLon = (g.lon1 - g.lon0) / g.nLon;
+  g.perLat = g.nLat / (g.lat1 - g.lat0);
+  g.perLon = g.nLon / (g.lon1 - g.lon0);
 
   // Each segment goes into the cells of its pieces' widened boxes, pieces
   // being no longer than a cell, so that long diagonal segments stay cheap.
-  std::vector<std::pair<uint32_t, uint32_t>> pairs;  // (cell, segment)
-  for (const Widened& w : boxed) {
+  std::vector<std::pair<uint32_t, uint32_t>> pairs;  // (cell, number in boxed)
+  for (uint32_t wi = 0; wi < boxed.size(); ++wi) {
+    const Widened& w = boxed[wi];
     const Pt& a = g.segA[w.seg];
     const Pt& b = g.segB[w.seg];
     const double dLat = b.lat - a.lat, dLon = b.lon - a.lon;
-    const double want = std::ceil(std::max(std::fabs(dLat) / g.cellLat, std::fabs(dLon) / g.cellLon));
+    const double want = std::ceil(std::max(std::fabs(dLat) * g.perLat, std::fabs(dLon) * g.perLon));
     const int32_t pieces = static_cast<int32_t>(std::min<double>(std::max(want, 1.0), kMaxPieces));
     for (int32_t k = 0; k < pieces; ++k) {
       const double t0 = static_cast<double>(k) / pieces, t1 = static_cast<double>(k + 1) / pieces;
       const Pt p = k == 0 ? a : Pt{a.lat + dLat * t0, a.lon + dLon * t0};
       const Pt q = k + 1 == pieces ? b : Pt{a.lat + dLat * t1, a.lon + dLon * t1};
-      const int32_t i0 = cellOf(std::min(p.lat, q.lat) - w.eLat, g.lat0, g.cellLat, g.nLat);
-      const int32_t i1 = cellOf(std::max(p.lat, q.lat) + w.eLat, g.lat0, g.cellLat, g.nLat);
-      const int32_t j0 = cellOf(std::min(p.lon, q.lon) - w.eLon, g.lon0, g.cellLon, g.nLon);
-      const int32_t j1 = cellOf(std::max(p.lon, q.lon) + w.eLon, g.lon0, g.cellLon, g.nLon);
+      const int32_t i0 = cellOf(std::min(p.lat, q.lat) - w.eLat, g.lat0, g.perLat, g.nLat);
+      const int32_t i1 = cellOf(std::max(p.lat, q.lat) + w.eLat, g.lat0, g.perLat, g.nLat);
+      const int32_t j0 = cellOf(std::min(p.lon, q.lon) - w.eLon, g.lon0, g.perLon, g.nLon);
+      const int32_t j1 = cellOf(std::max(p.lon, q.lon) + w.eLon, g.lon0, g.perLon, g.nLon);
       for (int32_t i = i0; i <= i1; ++i)
         for (int32_t j = j0; j <= j1; ++j)
           pairs.emplace_back(static_cast<uint32_t>(i) * static_cast<uint32_t>(g.nLon) +
                                  static_cast<uint32_t>(j),
-                             w.seg);
+                             wi);
     }
   }
   std::sort(pairs.begin(), pairs.end());
@@ -122,23 +126,34 @@ void buildGrid(SegmentGrid& g, const std::vector<Polyline>* lines, double radius
   for (const auto& cp : pairs) ++g.cellStart[cp.first + 1];
   for (size_t c = 0; c < cells; ++c) g.cellStart[c + 1] += g.cellStart[c];
   g.cellItems.reserve(pairs.size());
-  for (const auto& cp : pairs) g.cellItems.push_back(cp.second);
+  for (const auto& cp : pairs) g.cellItems.push_back(boxed[cp.second].item);
 }
 
-// True when test(a, b, cosM) holds for a candidate segment of m.
+// True when test(a, b, cosM) holds for a candidate segment of m: one of the
+// `always` segments, or one of m's cell whose own widened box holds m.
+// cosM = metricCos(m.lat) is computed once, and only when a candidate needs it.
 template <class Test>
 bool anyCandidate(const SegmentGrid& g, const Pt& m, Test test) {
-  const double cosM = metricCos(m.lat);
+  double cosM = 0;
+  bool haveCos = false;
+  auto run = [&](uint32_t s) {
+    if (!haveCos) {
+      cosM = metricCos(m.lat);
+      haveCos = true;
+    }
+    return test(g.segA[s], g.segB[s], cosM);
+  };
   for (uint32_t s : g.always)
-    if (test(g.segA[s], g.segB[s], cosM)) return true;
+    if (run(s)) return true;
   if (g.nLat == 0 || !(m.lat >= g.lat0 && m.lat <= g.lat1 && m.lon >= g.lon0 && m.lon <= g.lon1))
     return false;
   const size_t cell =
-      static_cast<size_t>(cellOf(m.lat, g.lat0, g.cellLat, g.nLat)) * static_cast<size_t>(g.nLon) +
-      static_cast<size_t>(cellOf(m.lon, g.lon0, g.cellLon, g.nLon));
+      static_cast<size_t>(cellOf(m.lat, g.lat0, g.perLat, g.nLat)) * static_cast<size_t>(g.nLon) +
+      static_cast<size_t>(cellOf(m.lon, g.lon0, g.perLon, g.nLon));
   for (uint32_t k = g.cellStart[cell]; k < g.cellStart[cell + 1]; ++k) {
-    const uint32_t s = g.cellItems[k];
-    if (test(g.segA[s], g.segB[s], cosM)) return true;
+    const SegmentGrid::Item& it = g.cellItems[k];
+    if (m.lat < it.lat0 || m.lat > it.lat1 || m.lon < it.lon0 || m.lon > it.lon1) continue;
+    if (run(it.seg)) return true;
   }
   return false;
 }

@@ -24,10 +24,14 @@ struct SegmentGrid {
   std::vector<Pt> segA, segB;   // every segment of the list, in list order
   std::vector<uint32_t> always; // segments tested for every point
   double lat0 = 0, lon0 = 0, lat1 = 0, lon1 = 0;  // grid bounds (degrees)
-  double cellLat = 1, cellLon = 1;
+  double perLat = 1, perLon = 1;  // cells per degree
   int32_t nLat = 0, nLon = 0;
+  struct Item {
+    double lat0, lat1, lon0, lon1;  // the segment's widened box
+    uint32_t seg;
+  };
   std::vector<uint32_t> cellStart;  // nLat * nLon + 1 offsets into cellItems
-  std::vector<uint32_t> cellItems;  // segment numbers per cell
+  std::vector<Item> cellItems;      // the segments of each cell, with their boxes
 };
 
 struct CoverageIndex {

@@ -1,5 +1,6 @@
 #include "aptdat/rows.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -13,7 +14,32 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
-double readDouble(const std::string& s) { return std::atof(s.c_str()); }
+// Plain decimal text: an optional minus, digits, optionally a point and digits.
+bool plainDecimal(const std::string& s) {
+  size_t i = s.size() > 0 && s[0] == '-' ? 1 : 0;
+  const size_t intStart = i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+  if (i == intStart) return false;
+  if (i == s.size()) return true;
+  if (s[i] != '.') return false;
+  const size_t fracStart = ++i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+  return i == s.size() && i > fracStart;
+}
+
+// atof's value. Plain decimal text, as every coordinate in practice, goes
+// through from_chars where the library has it: both round correctly, so the
+// value is the same, and from_chars neither depends on the locale nor is slow.
+double readDouble(const std::string& s) {
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+  if (plainDecimal(s)) {
+    double v = 0;
+    const std::from_chars_result r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec == std::errc() && r.ptr == s.data() + s.size()) return v;
+  }
+#endif
+  return std::atof(s.c_str());
+}
 
 // atoi's reading (leading blanks, sign, digits; otherwise 0) without its
 // undefined behaviour on overflow: out-of-range text saturates.

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
 #include "aptdat/rows.h"
 #include "tests/support/geo.h"
 
@@ -68,6 +73,29 @@ TEST(AptRowsParseNode, CodesCoordinatesAndLastLightingCode) {
     EXPECT_EQ(n.ctrl.lat, c.ctrl.lat) << c.row;
     EXPECT_EQ(n.ctrl.lon, c.ctrl.lon) << c.row;
     EXPECT_EQ(n.light, c.light) << c.row;
+  }
+}
+
+TEST(AptRowsParseNode, CoordinatesReadExactlyAsAtofDoes) {
+  std::mt19937 rng(7);
+  const char* odd[] = {"+50.5", " 7", "1e3", "0x1p4", ".5", "5.", "-0", "-", "inf", "nan", "1.2.3",
+                       "00012.50000000000000000001", "-179.99999999999999999", "1,5"};
+  std::vector<std::string> texts(std::begin(odd), std::end(odd));
+  for (int i = 0; i < 20000; ++i) {
+    std::string t = (rng() % 2 ? "-" : "") + std::to_string(rng() % 200);
+    if (rng() % 8) {
+      t += '.';
+      for (unsigned d = 0, n = 1 + rng() % 19; d < n; ++d) t += static_cast<char>('0' + rng() % 10);
+    }
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    const Node n = ftg::parseNode({"111", t, "0"});
+    const double want = std::atof(t.c_str());
+    if (std::isnan(want))
+      EXPECT_TRUE(std::isnan(n.pos.lat)) << t;
+    else
+      EXPECT_EQ(std::memcmp(&n.pos.lat, &want, sizeof want), 0) << t;  // bit for bit, sign of zero too
   }
 }
 
