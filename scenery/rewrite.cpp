@@ -1,0 +1,435 @@
+#include "scenery/rewrite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "aptdat/coverage_index.h"
+#include "aptdat/rows.h"
+
+namespace ftg {
+
+namespace {
+
+constexpr size_t kChunk = 1 << 20;  // read and write in 1 MB pieces
+
+int64_t g_failReadsAfter = -1;
+
+// Reads a file in large chunks and hands out its lines ("\n" not included).
+// A read error is kept apart from the end of the file.
+class LineReader {
+ public:
+  explicit LineReader(int fd) : fd_(fd) {}
+  bool init() {
+    try {
+      buf_.resize(kChunk);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  }
+
+  // The next line in (p, n), valid until the next call. False at the end of
+  // the input or on a read error (then failed() is true).
+  bool next(const char*& p, size_t& n) {
+    if (carryOut_) {
+      carry_.clear();
+      carryOut_ = false;
+    }
+    for (;;) {
+      if (pos_ < len_) {
+        const char* s = buf_.data() + pos_;
+        const size_t avail = len_ - pos_;
+        const char* nl = static_cast<const char*>(std::memchr(s, '\n', avail));
+        if (nl) {
+          const size_t k = static_cast<size_t>(nl - s);
+          pos_ += k + 1;
+          if (carry_.empty()) {
+            p = s;
+            n = k;
+            return true;
+          }
+          carry_.append(s, k);
+          return handOutCarry(p, n);
+        }
+        carry_.append(s, avail);
+        pos_ = len_;
+      }
+      if (eof_ || failed_) {
+        if (!carry_.empty() && !failed_) return handOutCarry(p, n);
+        return false;
+      }
+      fill();
+    }
+  }
+
+  bool failed() const { return failed_; }
+  int64_t bytesRead() const { return total_; }
+
+ private:
+  bool handOutCarry(const char*& p, size_t& n) {
+    p = carry_.data();
+    n = carry_.size();
+    carryOut_ = true;
+    return true;
+  }
+
+  void fill() {
+    pos_ = len_ = 0;
+    size_t want = buf_.size();
+    if (g_failReadsAfter >= 0) {
+      if (total_ >= g_failReadsAfter) {
+        failed_ = true;
+        return;
+      }
+      want = std::min<size_t>(want, static_cast<size_t>(g_failReadsAfter - total_));
+    }
+    for (;;) {
+      ssize_t r = ::read(fd_, buf_.data(), want);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) {
+        failed_ = true;
+      } else if (r == 0) {
+        eof_ = true;
+      } else {
+        len_ = static_cast<size_t>(r);
+        total_ += r;
+      }
+      return;
+    }
+  }
+
+  int fd_;
+  std::vector<char> buf_;
+  size_t pos_ = 0, len_ = 0;
+  std::string carry_;  // a line that spans two chunks
+  bool carryOut_ = false;
+  bool eof_ = false, failed_ = false;
+  int64_t total_ = 0;
+};
+
+// Buffered writer over a file descriptor; remembers the first failure.
+class Writer {
+ public:
+  explicit Writer(int fd) : fd_(fd) {}
+  bool init() {
+    try {
+      buf_.resize(kChunk);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  }
+  void put(const char* p, size_t n) {
+    if (failed_) return;
+    if (used_ + n > buf_.size()) {
+      flush();
+      if (n >= buf_.size()) {
+        writeAll(p, n);
+        return;
+      }
+    }
+    std::memcpy(buf_.data() + used_, p, n);
+    used_ += n;
+  }
+  void put(const std::string& s) { put(s.data(), s.size()); }
+  void putLine(const char* p, size_t n) {
+    put(p, n);
+    put("\n", 1);
+  }
+  void flush() {
+    if (used_ > 0) writeAll(buf_.data(), used_);
+    used_ = 0;
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  void writeAll(const char* p, size_t n) {
+    while (n > 0 && !failed_) {
+      ssize_t w = ::write(fd_, p, n);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        failed_ = true;
+        return;
+      }
+      p += w;
+      n -= static_cast<size_t>(w);
+    }
+  }
+
+  int fd_;
+  std::vector<char> buf_;
+  size_t used_ = 0;
+  bool failed_ = false;
+};
+
+// The row code is the text before the first space (a tab does not end it).
+bool codeIs(const char* p, size_t n, const char* code) {
+  const size_t k = std::strlen(code);
+  return n >= k && std::memcmp(p, code, k) == 0 && (n == k || p[k] == ' ');
+}
+
+bool isHeader(const char* p, size_t n) {
+  return codeIs(p, n, "1") || codeIs(p, n, "16") || codeIs(p, n, "17");
+}
+
+// The open airport block: its rows, each followed by "\n", and where each begins.
+struct Block {
+  bool open = false;
+  std::string bytes;
+  std::vector<size_t> starts;
+
+  void begin() {
+    open = true;
+    bytes.clear();
+    starts.clear();
+  }
+  void add(const char* p, size_t n) {
+    starts.push_back(bytes.size());
+    bytes.append(p, n);
+    bytes.push_back('\n');
+  }
+  size_t rows() const { return starts.size(); }
+  std::string row(size_t i) const {
+    const size_t end = (i + 1 < starts.size() ? starts[i + 1] : bytes.size()) - 1;
+    return bytes.substr(starts[i], end - starts[i]);
+  }
+};
+
+// Writes the block through the callback and clears it.
+void closeBlock(Block& b, const BlockFn& onBlock, const WantsFn& wants, Writer& out, bool& changed) {
+  if (!b.open) return;
+  b.open = false;
+  // Only the header and the "1302" rows can name the airport, so the rest of
+  // the block is not split into strings unless the callback wants it.
+  std::vector<std::string> idRows;
+  for (size_t i = 1; i < b.rows(); ++i)
+    if (b.bytes.compare(b.starts[i], 4, "1302") == 0) idRows.push_back(b.row(i));
+  const std::string icao = blockIcao(tok(b.row(0)), idRows);
+  if (wants && !wants(icao)) {
+    out.put(b.bytes);
+    return;
+  }
+  std::vector<std::string> rows;
+  rows.reserve(b.rows());
+  for (size_t i = 0; i < b.rows(); ++i) rows.push_back(b.row(i));
+  if (onBlock(icao, rows)) changed = true;
+  for (const std::string& r : rows) out.putLine(r.data(), r.size());
+}
+
+// Streams `in` into `out`, block by block. False on a read error.
+bool streamBlocks(LineReader& in, Writer& out, const BlockFn& onBlock, const WantsFn& wants,
+                  bool& changed) {
+  Block block;
+  const char* p = nullptr;
+  size_t n = 0;
+  while (in.next(p, n)) {
+    if (n > 0 && p[n - 1] == '\r') --n;
+    if (isHeader(p, n)) {
+      closeBlock(block, onBlock, wants, out, changed);
+      block.begin();
+      block.add(p, n);
+    } else if (block.open && codeIs(p, n, "99")) {
+      closeBlock(block, onBlock, wants, out, changed);
+      out.putLine(p, n);
+    } else if (block.open) {
+      block.add(p, n);
+    } else {
+      out.putLine(p, n);
+    }
+  }
+  if (in.failed()) return false;
+  closeBlock(block, onBlock, wants, out, changed);
+  return true;
+}
+
+}  // namespace
+
+void failRewriteReadsAfter(int64_t bytes) { g_failReadsAfter = bytes; }
+
+bool rewriteBlocks(const std::string& path, const BlockFn& onBlock, bool& changed,
+                   const WantsFn& wants) {
+  changed = false;
+  const std::string tmp = path + ".orvane-tmp";
+  int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st;
+  if (::fstat(in, &st) != 0) {
+    ::close(in);
+    return false;
+  }
+  int outFd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (outFd < 0) {
+    ::close(in);
+    return false;
+  }
+  // State "rewriting": F is untouched; the temporary is the only new thing.
+  LineReader reader(in);
+  Writer out(outFd);
+  bool readOk = reader.init() && out.init();
+  if (readOk) {
+    try {
+      readOk = streamBlocks(reader, out, onBlock, wants, changed);
+    } catch (const std::exception&) {
+      readOk = false;  // no memory for a block: nothing may replace F
+    }
+  }
+  // The file must end where its size said it would: a file that shrank or grew
+  // while we read it is not the file we meant to rewrite.
+  if (readOk && S_ISREG(st.st_mode) && reader.bytesRead() != static_cast<int64_t>(st.st_size))
+    readOk = false;
+  ::close(in);
+  out.flush();
+  bool writeOk = !out.failed();
+  if (::close(outFd) != 0) writeOk = false;
+
+  if (!readOk || !writeOk) {
+    std::remove(tmp.c_str());
+    changed = false;
+    return false;
+  }
+  if (!changed) {
+    std::remove(tmp.c_str());
+    return true;
+  }
+  if (!syncFile(tmp)) {
+    std::remove(tmp.c_str());
+    return false;
+  }
+  // The complete, flushed rewrite takes F's place in one step.
+  if (replaceFile(tmp, path)) return true;
+  const std::string backup = path + ".orvane-orig";
+  if (!fileExists(path) && fileExists(backup)) copyFile(backup, path);
+  std::remove(tmp.c_str());
+  return false;
+}
+
+}  // namespace ftg
+
+namespace ftgdb {
+
+namespace {
+
+int64_t wholeSeconds(const struct stat& st) { return static_cast<int64_t>(st.st_mtime); }
+
+// The real cut mark, written beside the file and renamed into place, so that
+// the provisional mark is replaced in one step: a crash while writing leaves
+// the provisional mark, never an empty one.
+bool writeMarkInOneStep(const std::string& file, int64_t size, int64_t mtime) {
+  const std::string mark = file + ".orvane-cut";
+  const std::string part = mark + ".orvane-part";
+  const std::string text = std::to_string(size) + " " + std::to_string(mtime) + "\n";
+  int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return ftg::writeMark(file, size, mtime);
+  bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(part.c_str(), mark.c_str()) == 0) return true;
+  std::remove(part.c_str());
+  return ftg::writeMark(file, size, mtime);
+}
+
+}  // namespace
+
+ftg::OpResult suppressAll(const std::string& file, const Scopes& scopes,
+                          const ftg::SuppressScope& base, std::vector<std::string>& claimed,
+                          TakenMap* taken, const std::string& pluginDir) {
+  ftg::OpResult r;
+  if (scopes.empty()) {
+    r.ok = true;
+    r.message = "nothing left to claim";
+    return r;
+  }
+  const std::string backup = file + ".orvane-orig";
+  const std::string markFile = file + ".orvane-cut";
+
+  ftg::CutMark mark = ftg::readCutMark(file);
+  if (!mark.valid && !pluginDir.empty()) mark = ftg::manifestMark(pluginDir, file);
+  const bool priorBackup = ftg::fileExists(backup);
+
+  bool takeBackup = false;
+  if (priorBackup && mark.valid) {
+    if (!ftg::markSays(mark, file)) {
+      r.message = ftg::staleBackupMsg(file);
+      return r;
+    }
+  } else if (!priorBackup && mark.valid) {
+    if (ftg::markSays(mark, file)) {
+      r.message = "Orvane already cut " + file + " and its backup (" + backup +
+                  ") is gone - restore the scenery (or reinstall the pack) before suppressing again";
+      return r;
+    }
+    std::remove(markFile.c_str());  // the mark of an older file
+    takeBackup = true;
+  } else if (!priorBackup) {
+    takeBackup = true;
+  }
+
+  if (takeBackup) {
+    if (!ftg::copyFile(file, backup)) {
+      r.message = "backup copy failed for " + file;
+      return r;
+    }
+    // State "backed up": the provisional mark keeps F ours until the real one lands.
+    ftg::writeMark(file, -1, 0);
+  }
+
+  std::vector<std::string> local;
+  int32_t cuts = 0;
+  const ftg::BlockFn onBlock = [&](const std::string& icao, std::vector<std::string>& rows) {
+    auto it = scopes.find(icao);
+    if (it == scopes.end()) return false;
+    local.push_back(icao);
+    const AirportScope& a = it->second;
+    ftg::SuppressScope s = base;
+    s.leadOns = ftg::scopeRef(a.leadOns);
+    s.bars = ftg::scopeRef(a.bars);
+    s.ftgRuns = ftg::scopeRef(a.ftgRuns);
+    if (!s.leadOns && !s.bars && !s.ftgRuns) return false;
+    const ftg::CoverageIndex index = ftg::buildCoverageIndex(s);
+    if (taken) {
+      std::vector<TakenRun> runs = takenByPass(rows, index);
+      if (!runs.empty()) (*taken)[icao] = std::move(runs);
+    }
+    int32_t splits = 0;
+    const bool changed = ftg::splitBlockLights(rows, index, splits);
+    cuts += splits;
+    return changed;
+  };
+  const ftg::WantsFn wants = [&](const std::string& icao) { return scopes.count(icao) > 0; };
+
+  bool changed = false;
+  const bool ok = ftg::rewriteBlocks(file, onBlock, changed, wants);
+  r.count = cuts;
+  r.changed = changed;
+  if (!ok) {
+    r.changed = false;
+    r.message = "rewrite failed for " + file + " - the original is at " + backup;
+    return r;
+  }
+  claimed.insert(claimed.end(), local.begin(), local.end());
+  const std::string n = std::to_string(local.size());
+  if (changed) {
+    // State "cut": the rewritten file is in place; its real mark follows.
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0)
+      writeMarkInOneStep(file, static_cast<int64_t>(st.st_size), wholeSeconds(st));
+    r.ok = true;
+    r.message = n + " airport(s), " + std::to_string(cuts) + " cut(s)";
+    return r;
+  }
+  if (!priorBackup) {
+    // Back to "untouched". The mark goes first: a backup without a mark is
+    // reused by the next pass, a provisional mark without its backup is not.
+    std::remove(markFile.c_str());
+    std::remove(backup.c_str());
+  }
+  r.ok = true;
+  r.message = local.empty() ? "defines none of them" : "defines " + n + ", nothing lit to take";
+  return r;
+}
+
+}  // namespace ftgdb
