@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "aptdat/coverage_index.h"
 #include "aptdat/rows.h"
@@ -316,20 +318,35 @@ namespace {
 
 int64_t wholeSeconds(const struct stat& st) { return static_cast<int64_t>(st.st_mtime); }
 
-// The real cut mark, written beside the file and renamed into place, so that
-// the provisional mark is replaced in one step: a crash while writing leaves
-// the provisional mark, never an empty one.
-bool writeMarkInOneStep(const std::string& file, int64_t size, int64_t mtime) {
-  const std::string mark = file + ".orvane-cut";
-  const std::string part = mark + ".orvane-part";
-  const std::string text = std::to_string(size) + " " + std::to_string(mtime) + "\n";
+bool readWhole(const std::string& path, std::string& out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  out = s.str();
+  return true;
+}
+
+// Writes `text` beside `path` and renames it into place, so that a mark is
+// replaced in one step: a crash while writing leaves the old mark, never an
+// empty one. Falls back to a plain write when the side file cannot be made.
+bool writeTextInOneStep(const std::string& path, const std::string& text) {
+  const std::string part = path + ".orvane-part";
   int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return ftg::writeMark(file, size, mtime);
-  bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(part.c_str(), mark.c_str()) == 0) return true;
-  std::remove(part.c_str());
-  return ftg::writeMark(file, size, mtime);
+  if (fd >= 0) {
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(part.c_str(), path.c_str()) == 0) return true;
+    std::remove(part.c_str());
+  }
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << text;
+  return !f.fail();
+}
+
+// The cut mark (as ftg::writeMark writes it), replaced in one step.
+bool writeMarkInOneStep(const std::string& file, int64_t size, int64_t mtime) {
+  return writeTextInOneStep(file + ".orvane-cut", std::to_string(size) + " " + std::to_string(mtime) + "\n");
 }
 
 }  // namespace
@@ -368,6 +385,9 @@ ftg::OpResult suppressAll(const std::string& file, const Scopes& scopes,
     takeBackup = true;
   }
 
+  // The mark file as it was, to put back when a reused backup ends up unused.
+  std::string priorMarkText;
+  const bool priorMarkFile = !takeBackup && readWhole(markFile, priorMarkText);
   if (takeBackup) {
     if (!ftg::copyFile(file, backup)) {
       r.message = "backup copy failed for " + file;
@@ -375,6 +395,11 @@ ftg::OpResult suppressAll(const std::string& file, const Scopes& scopes,
     }
     // State "backed up": the provisional mark keeps F ours until the real one lands.
     ftg::writeMark(file, -1, 0);
+  } else {
+    // A reused backup gets the provisional mark too: without it a crash after
+    // the rename would leave a cut file that no mark (or an outdated one)
+    // describes, which the restore rightly refuses to overwrite.
+    writeMarkInOneStep(file, -1, 0);
   }
 
   std::vector<std::string> local;
@@ -426,6 +451,10 @@ ftg::OpResult suppressAll(const std::string& file, const Scopes& scopes,
     // reused by the next pass, a provisional mark without its backup is not.
     std::remove(markFile.c_str());
     std::remove(backup.c_str());
+  } else if (priorMarkFile) {
+    writeTextInOneStep(markFile, priorMarkText);
+  } else {
+    std::remove(markFile.c_str());
   }
   r.ok = true;
   r.message = local.empty() ? "defines none of them" : "defines " + n + ", nothing lit to take";

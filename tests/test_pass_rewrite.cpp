@@ -235,15 +235,17 @@ TEST(SuppressAll, FilesItDoesNotChangeKeepNothingNew) {
     const char* name;
     std::vector<std::string> scoped;  // airports given a (far away) bar
     bool priorBackup;
+    bool priorMark;
     std::string message;
     std::vector<std::string> claimed;
   };
   const Case cases[] = {
-      {"no airports left", {}, false, "nothing left to claim", {}},
-      {"two covered airports, nothing lit under them", {"KAAA", "KBBB"}, false, "defines 2, nothing lit to take",
-       {"KAAA", "KBBB"}},
-      {"no covered airport", {"KZZZ"}, false, "defines none of them", {}},
-      {"an older backup stays", {"KAAA"}, true, "defines 1, nothing lit to take", {"KAAA"}},
+      {"no airports left", {}, false, false, "nothing left to claim", {}},
+      {"two covered airports, nothing lit under them", {"KAAA", "KBBB"}, false, false,
+       "defines 2, nothing lit to take", {"KAAA", "KBBB"}},
+      {"no covered airport", {"KZZZ"}, false, false, "defines none of them", {}},
+      {"an older backup stays", {"KAAA"}, true, false, "defines 1, nothing lit to take", {"KAAA"}},
+      {"an older backup and its mark stay", {"KAAA"}, true, true, "defines 1, nothing lit to take", {"KAAA"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,6 +257,8 @@ TEST(SuppressAll, FilesItDoesNotChangeKeepNothingNew) {
     x.scopes.clear();
     for (const auto& id : c.scoped) x.scopes[id].bars = {testutil::barAcross(47.7, kLon0, 1)};
     if (c.priorBackup) writeFile(x.b, "older");
+    const std::string markText = std::to_string(testutil::sizeOf(x.f)) + " 1650000000\n";
+    if (c.priorMark) writeFile(x.mark, markText);
     std::vector<std::string> claimed;
     const ftg::OpResult r = x.run(claimed);
     EXPECT_TRUE(r.ok);
@@ -265,7 +269,9 @@ TEST(SuppressAll, FilesItDoesNotChangeKeepNothingNew) {
     EXPECT_TRUE(readFile(x.f) == x.original);
     EXPECT_EQ(testutil::mtimeOf(x.f), 1650000000);
     EXPECT_EQ(exists(x.b), c.priorBackup);
-    EXPECT_FALSE(exists(x.mark));
+    EXPECT_EQ(exists(x.mark), c.priorMark);
+    if (c.priorMark) EXPECT_EQ(readFile(x.mark), markText);
+    EXPECT_FALSE(exists(x.mark + ".orvane-part"));
     EXPECT_FALSE(exists(x.f + ".orvane-tmp"));
     EXPECT_FALSE(exists(x.b + ".orvane-part"));
   }
