@@ -270,7 +270,9 @@ TEST(SuppressAll, FilesItDoesNotChangeKeepNothingNew) {
     EXPECT_EQ(testutil::mtimeOf(x.f), 1650000000);
     EXPECT_EQ(exists(x.b), c.priorBackup);
     EXPECT_EQ(exists(x.mark), c.priorMark);
-    if (c.priorMark) EXPECT_EQ(readFile(x.mark), markText);
+    if (c.priorMark) {
+      EXPECT_EQ(readFile(x.mark), markText);
+    }
     EXPECT_FALSE(exists(x.mark + ".orvane-part"));
     EXPECT_FALSE(exists(x.f + ".orvane-tmp"));
     EXPECT_FALSE(exists(x.b + ".orvane-part"));
