@@ -90,31 +90,29 @@ bool writeTaken(const std::string& pluginDir, const std::string& rev, const ftgd
 
 int32_t verifyRecord(const std::string& pluginDir, const LogFn& log, int32_t airports) {
   int32_t problems = 0;
-  const nlohmann::json manifest = ftg::loadManifest(pluginDir);
-  nlohmann::json kept = nlohmann::json::array();
-  bool removed = false;
+  nlohmann::json manifest = ftg::loadManifest(pluginDir);
+  std::vector<size_t> goneRows;
   std::vector<std::string> verified;
-  for (const nlohmann::json& row : manifest) {
-    const std::string file = ftg::rowText(row, "file");
-    if (file.empty()) {
-      kept.push_back(row);
-      continue;
-    }
+  for (size_t i = 0; i < manifest.size(); ++i) {
+    const std::string file = ftg::rowText(manifest[i], "file");
+    if (file.empty()) continue;
     struct stat st;
     const bool present = ::stat(file.c_str(), &st) == 0;
     if (!present && !ftg::fileExists(file + ".orvane-orig")) {
       say(log, "   gone      " + file + " - the pack was uninstalled; dropping its record");
-      removed = true;
+      goneRows.push_back(i);
       continue;
     }
-    kept.push_back(row);
     if (std::find(verified.begin(), verified.end(), file) != verified.end()) continue;
     verified.push_back(file);
-    if (present && static_cast<int64_t>(st.st_size) == ftg::rowNumber(row, "size")) continue;
+    if (present && static_cast<int64_t>(st.st_size) == ftg::rowNumber(manifest[i], "size")) continue;
     say(log, "!! not what we wrote: " + file);
     ++problems;
   }
-  if (removed) ftg::saveManifest(pluginDir, kept);
+  if (!goneRows.empty()) {
+    for (auto it = goneRows.rbegin(); it != goneRows.rend(); ++it) manifest.erase(*it);
+    ftg::saveManifest(pluginDir, manifest);
+  }
   if (verified.empty() && airports > 0) {
     say(log, "!! nothing was recorded - the pass did not take.");
     ++problems;

@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "aptdat/coverage_index.h"
 #include "aptdat/rows.h"
+#include "host/platform.h"
 
 namespace ftg {
 
@@ -28,7 +30,7 @@ class LineReader {
   explicit LineReader(int fd) : fd_(fd) {}
   bool init() {
     try {
-      buf_.resize(kChunk);
+      buf_.reset(new char[kChunk]);
     } catch (const std::exception&) {
       return false;
     }
@@ -44,7 +46,7 @@ class LineReader {
     }
     for (;;) {
       if (pos_ < len_) {
-        const char* s = buf_.data() + pos_;
+        const char* s = buf_.get() + pos_;
         const size_t avail = len_ - pos_;
         const char* nl = static_cast<const char*>(std::memchr(s, '\n', avail));
         if (nl) {
@@ -82,7 +84,7 @@ class LineReader {
 
   void fill() {
     pos_ = len_ = 0;
-    size_t want = buf_.size();
+    size_t want = kChunk;
     if (g_failReadsAfter >= 0) {
       if (total_ >= g_failReadsAfter) {
         failed_ = true;
@@ -91,7 +93,7 @@ class LineReader {
       want = std::min<size_t>(want, static_cast<size_t>(g_failReadsAfter - total_));
     }
     for (;;) {
-      ssize_t r = ::read(fd_, buf_.data(), want);
+      ssize_t r = ::read(fd_, buf_.get(), want);
       if (r < 0 && errno == EINTR) continue;
       if (r < 0) {
         failed_ = true;
@@ -106,7 +108,7 @@ class LineReader {
   }
 
   int fd_;
-  std::vector<char> buf_;
+  std::unique_ptr<char[]> buf_;
   size_t pos_ = 0, len_ = 0;
   std::string carry_;  // a line that spans two chunks
   bool carryOut_ = false;
@@ -114,38 +116,65 @@ class LineReader {
   int64_t total_ = 0;
 };
 
-// Buffered writer over a file descriptor; remembers the first failure.
-class Writer {
+// The output of a rewrite: a buffer written out in large pieces. The open
+// airport block lives at the buffer's tail (from `blockStart`), so a block that
+// nobody changes is copied once, not twice; only the part before an open block
+// is ever written out.
+class Output {
  public:
-  explicit Writer(int fd) : fd_(fd) {}
+  explicit Output(int fd) : fd_(fd) {}
   bool init() {
     try {
-      buf_.resize(kChunk);
+      buf_.reserve(2 * kChunk);
     } catch (const std::exception&) {
       return false;
     }
     return true;
   }
-  void put(const char* p, size_t n) {
-    if (failed_) return;
-    if (used_ + n > buf_.size()) {
-      flush();
-      if (n >= buf_.size()) {
-        writeAll(p, n);
-        return;
-      }
-    }
-    std::memcpy(buf_.data() + used_, p, n);
-    used_ += n;
+
+  void line(const char* p, size_t n) {
+    buf_.append(p, n);
+    buf_.push_back('\n');
   }
-  void put(const std::string& s) { put(s.data(), s.size()); }
-  void putLine(const char* p, size_t n) {
-    put(p, n);
-    put("\n", 1);
+
+  // Block bookkeeping.
+  bool blockOpen() const { return open_; }
+  void beginBlock() {
+    open_ = true;
+    blockStart_ = buf_.size();
+    starts_.clear();
+  }
+  void blockLine(const char* p, size_t n) {
+    starts_.push_back(buf_.size() - blockStart_);
+    line(p, n);
+  }
+  size_t blockRows() const { return starts_.size(); }
+  // Row i of the open block, without its "\n".
+  std::pair<const char*, size_t> blockRow(size_t i) const {
+    const size_t begin = blockStart_ + starts_[i];
+    const size_t end = (i + 1 < starts_.size() ? blockStart_ + starts_[i + 1] : buf_.size()) - 1;
+    return {buf_.data() + begin, end - begin};
+  }
+  // Ends the open block as it stands, or with `rows` in its place.
+  void endBlock(const std::vector<std::string>* rows) {
+    if (rows) {
+      buf_.resize(blockStart_);
+      for (const std::string& r : *rows) line(r.data(), r.size());
+    }
+    open_ = false;
+    maybeFlush();
+  }
+
+  void maybeFlush() {
+    const size_t ready = open_ ? blockStart_ : buf_.size();
+    if (ready < kChunk) return;
+    writeAll(buf_.data(), ready);
+    buf_.erase(0, ready);
+    blockStart_ -= open_ ? ready : 0;
   }
   void flush() {
-    if (used_ > 0) writeAll(buf_.data(), used_);
-    used_ = 0;
+    writeAll(buf_.data(), buf_.size());
+    buf_.clear();
   }
   bool failed() const { return failed_; }
 
@@ -160,92 +189,99 @@ class Writer {
       }
       p += w;
       n -= static_cast<size_t>(w);
+      written_ += w;
+    }
+    // Let the device take what is written while the rest is still being
+    // made, so that the final flush does not start from nothing.
+    if (written_ - hinted_ >= kWritebackStep) {
+      orvl::platform::startWriteback(fd_, hinted_, written_ - hinted_);
+      hinted_ = written_;
     }
   }
 
+  static constexpr long long kWritebackStep = 8LL << 20;
   int fd_;
-  std::vector<char> buf_;
-  size_t used_ = 0;
+  long long written_ = 0, hinted_ = 0;
+  std::string buf_;
+  bool open_ = false;
+  size_t blockStart_ = 0;
+  std::vector<size_t> starts_;  // offsets of the open block's rows from blockStart_
   bool failed_ = false;
 };
 
 // The row code is the text before the first space (a tab does not end it).
-bool codeIs(const char* p, size_t n, const char* code) {
-  const size_t k = std::strlen(code);
-  return n >= k && std::memcmp(p, code, k) == 0 && (n == k || p[k] == ' ');
+inline bool codeIs1(const char* p, size_t n) { return n >= 1 && p[0] == '1' && (n == 1 || p[1] == ' '); }
+inline bool codeIs2(const char* p, size_t n, char a, char b) {
+  return n >= 2 && p[0] == a && p[1] == b && (n == 2 || p[2] == ' ');
+}
+inline bool isHeader(const char* p, size_t n) {
+  return n > 0 && p[0] == '1' && (codeIs1(p, n) || codeIs2(p, n, '1', '6') || codeIs2(p, n, '1', '7'));
+}
+inline bool isEndRow(const char* p, size_t n) { return codeIs2(p, n, '9', '9'); }
+
+bool contains(const char* p, size_t n, const char* what) {
+  const size_t k = std::strlen(what);
+  for (const char* at = p; n >= k;) {
+    const char* hit = static_cast<const char*>(std::memchr(at, what[0], n - k + 1));
+    if (!hit) return false;
+    if (std::memcmp(hit, what, k) == 0) return true;
+    n -= static_cast<size_t>(hit + 1 - at);
+    at = hit + 1;
+  }
+  return false;
 }
 
-bool isHeader(const char* p, size_t n) {
-  return codeIs(p, n, "1") || codeIs(p, n, "16") || codeIs(p, n, "17");
-}
-
-// The open airport block: its rows, each followed by "\n", and where each begins.
-struct Block {
-  bool open = false;
-  std::string bytes;
-  std::vector<size_t> starts;
-
-  void begin() {
-    open = true;
-    bytes.clear();
-    starts.clear();
-  }
-  void add(const char* p, size_t n) {
-    starts.push_back(bytes.size());
-    bytes.append(p, n);
-    bytes.push_back('\n');
-  }
-  size_t rows() const { return starts.size(); }
-  std::string row(size_t i) const {
-    const size_t end = (i + 1 < starts.size() ? starts[i + 1] : bytes.size()) - 1;
-    return bytes.substr(starts[i], end - starts[i]);
-  }
-};
-
-// Writes the block through the callback and clears it.
-void closeBlock(Block& b, const BlockFn& onBlock, const WantsFn& wants, Writer& out, bool& changed) {
-  if (!b.open) return;
-  b.open = false;
-  // Only the header and the "1302" rows can name the airport, so the rest of
-  // the block is not split into strings unless the callback wants it.
+// Hands the open block to the callback (when it wants it) and ends it.
+void closeBlock(Output& out, const BlockFn& onBlock, const WantsFn& wants, bool& changed) {
+  if (!out.blockOpen()) return;
+  // Only the header and rows beginning with "1302" that mention "icao_code"
+  // can name the airport (ftg::blockIcao), so only those become strings.
   std::vector<std::string> idRows;
-  for (size_t i = 1; i < b.rows(); ++i)
-    if (b.bytes.compare(b.starts[i], 4, "1302") == 0) idRows.push_back(b.row(i));
-  const std::string icao = blockIcao(tok(b.row(0)), idRows);
+  for (size_t i = 1; i < out.blockRows(); ++i) {
+    const auto [p, n] = out.blockRow(i);
+    if (n >= 4 && std::memcmp(p, "1302", 4) == 0 && contains(p, n, "icao_code")) idRows.emplace_back(p, n);
+  }
+  const auto [hp, hn] = out.blockRow(0);
+  const std::string icao = blockIcao(tok(std::string(hp, hn)), idRows);
   if (wants && !wants(icao)) {
-    out.put(b.bytes);
+    out.endBlock(nullptr);
     return;
   }
   std::vector<std::string> rows;
-  rows.reserve(b.rows());
-  for (size_t i = 0; i < b.rows(); ++i) rows.push_back(b.row(i));
+  rows.reserve(out.blockRows());
+  for (size_t i = 0; i < out.blockRows(); ++i) {
+    const auto [p, n] = out.blockRow(i);
+    rows.emplace_back(p, n);
+  }
   if (onBlock(icao, rows)) changed = true;
-  for (const std::string& r : rows) out.putLine(r.data(), r.size());
+  out.endBlock(&rows);  // every row as the callback left it
 }
 
 // Streams `in` into `out`, block by block. False on a read error.
-bool streamBlocks(LineReader& in, Writer& out, const BlockFn& onBlock, const WantsFn& wants,
-                  bool& changed) {
-  Block block;
+bool streamBlocks(LineReader& in, Output& out, const BlockFn& onBlock, const WantsFn& wants, bool& changed) {
   const char* p = nullptr;
   size_t n = 0;
   while (in.next(p, n)) {
     if (n > 0 && p[n - 1] == '\r') --n;
     if (isHeader(p, n)) {
-      closeBlock(block, onBlock, wants, out, changed);
-      block.begin();
-      block.add(p, n);
-    } else if (block.open && codeIs(p, n, "99")) {
-      closeBlock(block, onBlock, wants, out, changed);
-      out.putLine(p, n);
-    } else if (block.open) {
-      block.add(p, n);
+      closeBlock(out, onBlock, wants, changed);
+      out.beginBlock();
+      out.blockLine(p, n);
+    } else if (out.blockOpen()) {
+      if (isEndRow(p, n)) {
+        closeBlock(out, onBlock, wants, changed);
+        out.line(p, n);
+      } else {
+        out.blockLine(p, n);
+        out.maybeFlush();
+      }
     } else {
-      out.putLine(p, n);
+      out.line(p, n);
+      out.maybeFlush();
     }
   }
   if (in.failed()) return false;
-  closeBlock(block, onBlock, wants, out, changed);
+  closeBlock(out, onBlock, wants, changed);
   return true;
 }
 
@@ -271,7 +307,7 @@ bool rewriteBlocks(const std::string& path, const BlockFn& onBlock, bool& change
   }
   // State "rewriting": F is untouched; the temporary is the only new thing.
   LineReader reader(in);
-  Writer out(outFd);
+  Output out(outFd);
   bool readOk = reader.init() && out.init();
   if (readOk) {
     try {
