@@ -16,6 +16,10 @@ std::vector<std::string> otherProcessExecutables();
 // Flush an open file's data all the way to the storage device.
 bool fullFlush(int fd);
 
+// Start writing a range of an open file to the device without waiting for it,
+// so that a later full flush has less left to do. Only a hint: it may do nothing.
+void startWriteback(int fd, long long offset, long long length);
+
 // Shell command lines of the folder pickers, tried in order; each prints the
 // chosen folder on standard output, nothing when cancelled, and exits 127 when
 // the picker program is not installed.

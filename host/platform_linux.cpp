@@ -2,6 +2,7 @@
 #include "host/platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -36,6 +37,10 @@ std::vector<std::string> otherProcessExecutables() {
 }
 
 bool fullFlush(int fd) { return fsync(fd) == 0; }
+
+void startWriteback(int fd, long long offset, long long length) {
+  sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
 
 std::vector<std::string> folderPickerCommands() {
   return {

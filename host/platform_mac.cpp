@@ -48,6 +48,8 @@ bool fullFlush(int fd) {
   return fsync(fd) == 0;
 }
 
+void startWriteback(int, long long, long long) {}  // no such hint here; the full flush does it all
+
 std::vector<std::string> folderPickerCommands() {
   return {"osascript -e 'try' -e 'POSIX path of (choose folder with prompt \"Where is X-Plane 12?\")' "
           "-e 'end try' 2>/dev/null"};
