@@ -14,6 +14,7 @@
 #include "scenery/pass.h"
 #include "scenery/restore.h"
 #include "update/release.h"
+#include "update/self_update.h"
 
 bool g_checkSelfUpdate = true;
 
@@ -41,9 +42,20 @@ struct HeldLines {
   }
 };
 
-// Step 4 of the check: a newer launcher build.
+// Step 4 of the check: a newer launcher build, swapped in for the next start.
 void checkLauncherUpdate() {
-  // joined at merge
+  bool updated = false;
+  std::string err;
+  const bool ok = orvl::selfUpdate(g_app.host, g_app.port, LOG, updated, err);
+  HeldLines held;
+  {
+    std::lock_guard<std::mutex> lk(g_app.mutex);
+    if (ok)
+      g_app.selfUpdated = updated;
+    else
+      held.add("!! launcher update: " + err);
+  }
+  held.echo();
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
-// The launcher's one window, drawn every frame from a copy of App.
+// The launcher's one window, drawn every frame from a snapshot of App. What to
+// show is decided in window_model; this file only renders it, top to bottom.
 #include <imgui.h>
 
+#include "app/actions.h"
 #include "app/app.h"
 #include "app/style.h"
+#include "app/window_jobs.h"
+#include "app/window_model.h"
+#include "host/discovery.h"
+#include "host/paths.h"
+#include "host/process.h"
 
 void applyStyle() {
   ImGuiStyle& s = ImGui::GetStyle();
@@ -41,6 +48,42 @@ void applyStyle() {
 
 namespace {
 
+ImVec4 colour(Tone t) {
+  switch (t) {
+    case Tone::Go: return C_GO;
+    case Tone::Stop: return C_STOP;
+    case Tone::Amber: return C_AMBER;
+    case Tone::Muted: return C_MUT;
+    case Tone::Plain: break;
+  }
+  return C_TEXT;
+}
+
+void gap(float h) { ImGui::Dummy(ImVec2(0, h)); }
+
+void dot(Tone t) {
+  ImVec2 p = ImGui::GetCursorScreenPos();
+  float h = ImGui::GetTextLineHeight();
+  ImGui::GetWindowDrawList()->AddCircleFilled(ImVec2(p.x + 6, p.y + h * 0.5f), 5.0f,
+                                              ImGui::GetColorU32(colour(t)), 16);
+  ImGui::Dummy(ImVec2(18, h));
+  ImGui::SameLine();
+}
+
+bool smallButton(const char* label, bool enabled) {
+  ImGui::BeginDisabled(!enabled);
+  bool pressed = ImGui::Button(label, ImVec2(0, 26));
+  ImGui::EndDisabled();
+  return pressed;
+}
+
+bool bigButton(const char* label, float w, bool enabled) {
+  ImGui::BeginDisabled(!enabled);
+  bool pressed = ImGui::Button(label, ImVec2(w, 40));
+  ImGui::EndDisabled();
+  return pressed;
+}
+
 void logo() {
   ImDrawList* dl = ImGui::GetWindowDrawList();
   ImVec2 p = ImGui::GetCursorScreenPos();
@@ -52,21 +95,123 @@ void logo() {
   ImGui::SameLine();
 }
 
+void header(ImFont* titleFont, const Snapshot& s) {
+  logo();
+  if (titleFont) ImGui::PushFont(titleFont);
+  ImGui::TextUnformatted("Orvane");
+  if (titleFont) ImGui::PopFont();
+  ImGui::SameLine();
+  ImGui::TextColored(C_MUT, "%s", headerText(s).c_str());
+  if (s.selfUpdated) {
+    ImGui::SameLine();
+    ImGui::TextColored(C_AMBER, "- updated");
+    ImGui::SameLine();
+    if (smallButton("Restart now", !s.busy) && orvl::spawnSelf(restartArgs(s.host, s.port)))
+      g_app.quitRequested = true;
+  }
+}
+
+// Label, dot and text of a status row; returns after the text, on its line.
+void statusRow(const StatusRow& r) {
+  ImGui::TextColored(C_MUT, "%s", r.label);
+  ImGui::SameLine(92);
+  dot(r.dot);
+  if (r.textTone == Tone::Plain)
+    ImGui::TextUnformatted(r.text.c_str());
+  else
+    ImGui::TextColored(colour(r.textTone), "%s", r.text.c_str());
+  if (!r.note.empty()) {
+    ImGui::SameLine();
+    ImGui::TextColored(C_AMBER, "%s", r.note.c_str());
+  }
+}
+
+bool rowButton(const StatusRow& r) {
+  ImGui::SameLine(ImGui::GetWindowWidth() - 110);
+  return smallButton(r.button.c_str(), r.buttonEnabled);
+}
+
+void statusRows(const Snapshot& s) {
+  const StatusRow x = xplaneRow(s);
+  statusRow(x);
+  if (rowButton(x)) run("choosing the X-Plane folder", browseJob);
+  const std::vector<std::string>& probes = orvl::findRootProbed();
+  if (s.root.empty() && !probes.empty()) {
+    ImGui::SetCursorPosX(92);
+    if (ImGui::TreeNode("Where Orvane looked")) {
+      for (const std::string& p : probes) ImGui::BulletText("%s", p.c_str());
+      ImGui::TreePop();
+    }
+  }
+
+  const StatusRow p = pluginRow(s);
+  statusRow(p);
+  if (!p.button.empty() && rowButton(p))
+    run(s.pluginInstalled ? "updating the plugin" : "installing the plugin", pluginJob);
+
+  statusRow(serverRow(s));
+  statusRow(sceneryRow(s));
+  statusRow(simRow(s));
+  statusRow(bridgeRow(s));
+}
+
+void options(const Snapshot& s) {
+  bool suppress = s.suppressEnabled;
+  if (ImGui::Checkbox("Suppress scenery lights", &suppress)) {
+    std::lock_guard<std::mutex> lk(g_app.mutex);
+    g_app.suppressEnabled = suppress;
+  }
+  bool restore = s.restoreOnQuit;
+  if (ImGui::Checkbox("Restore original scenery lights on X-Plane quit", &restore)) {
+    {
+      std::lock_guard<std::mutex> lk(g_app.mutex);
+      g_app.restoreOnQuit = restore;
+    }
+    orvl::rememberQuitRestore(restore);
+  }
+}
+
+void staleNotice(const Snapshot& s) {
+  if (s.staleBackups.empty()) return;
+  gap(4);
+  dot(Tone::Amber);
+  ImGui::TextWrapped("%s", staleNoticeText(s).c_str());
+  for (const std::string& f : s.staleBackups) ImGui::TextColored(C_MUT, "   %s.orvane-orig", f.c_str());
+  if (smallButton("Delete the old copies", !s.busy)) run("clearing old copies", oldCopiesJob);
+  ImGui::SameLine();
+  ImGui::TextColored(C_MUT, "(your current scenery is not touched - only Orvane's own copy is removed)");
+}
+
+void actionButtons(const Snapshot& s) {
+  gap(4);
+  if (bigButton("Launch X-Plane", 190, launchEnabled(s))) run("preparing and launching", doLaunch);
+  ImGui::SameLine();
+  if (bigButton("Update & Suppress", 180, suppressButtonEnabled(s)))
+    run("suppressing", [] { doSuppress(); });
+  ImGui::SameLine();
+  if (bigButton("Restore originals", 170, restoreEnabled(s))) run("restoring", [] { doRestore(); });
+  if (s.busy) {
+    ImGui::SameLine();
+    ImGui::TextColored(C_AMBER, "%s...", s.busyLabel.c_str());
+  }
+}
+
 void logPane() {
+  gap(6);
   ImGui::BeginChild("log", ImVec2(0, 0), true);
   ImGui::PushTextWrapPos(0.0f);
   {
     std::lock_guard<std::mutex> lk(g_app.mutex);
     for (const std::string& line : g_app.log) {
-      if (!line.empty() && line[0] == '!')
-        ImGui::TextColored(C_STOP, "%s", line.c_str());
-      else if (!line.empty() && line[0] == ' ')
-        ImGui::TextColored(C_MUT, "%s", line.c_str());
-      else
+      const Tone t = logTone(line);
+      if (t == Tone::Plain)
         ImGui::TextUnformatted(line.c_str());
+      else
+        ImGui::TextColored(colour(t), "%s", line.c_str());
     }
   }
   ImGui::PopTextWrapPos();
+  // Follow new lines only while the user has not scrolled up.
   if (ImGui::GetScrollY() >= ImGui::GetScrollMaxY() - 1.0f) ImGui::SetScrollHereY(1.0f);
   ImGui::EndChild();
 }
@@ -81,13 +226,18 @@ void draw(ImFont* titleFont) {
                ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                    ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse |
                    ImGuiWindowFlags_NoSavedSettings);
-  logo();
-  if (titleFont) ImGui::PushFont(titleFont);
-  ImGui::TextUnformatted("Orvane");
-  if (titleFont) ImGui::PopFont();
-  ImGui::Dummy(ImVec2(0, 4));
+  const Snapshot s = takeSnapshot();
+  header(titleFont, s);
+  gap(4);
   ImGui::Separator();
-  ImGui::Dummy(ImVec2(0, 4));
+  gap(4);
+  statusRows(s);
+  gap(6);
+  ImGui::Separator();
+  gap(6);
+  options(s);
+  staleNotice(s);
+  actionButtons(s);
   logPane();
   ImGui::End();
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/actions.h"
 #include "app/app.h"
 #include "app/startup.h"
 #include "app/style.h"
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
 
   ImGui_ImplGlfw_InitForOpenGL(window, true);
   ImGui_ImplOpenGL3_Init("#version 150");
+
+  if (!root.empty()) run("checking", actionCheck);
 
   double last = 0.0;
   while (!glfwWindowShouldClose(window)) {
