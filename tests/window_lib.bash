@@ -81,3 +81,43 @@ wait_exit() {
 }
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# pixel FILE X Y: "R,G,B" of one pixel.
+pixel() {
+  convert "$1" -format '%[fx:int(255*p{'"$2"','"$3"'}.r)],%[fx:int(255*p{'"$2"','"$3"'}.g)],%[fx:int(255*p{'"$2"','"$3"'}.b)]' info:
+}
+
+# near R,G,B R,G,B: true when the two colours are within 12 per channel.
+near() {
+  local IFS=,
+  read -r a b c <<<"$1"
+  read -r x y z <<<"$2"
+  (( a-x < 13 && x-a < 13 && b-y < 13 && y-b < 13 && c-z < 13 && z-c < 13 ))
+}
+
+# wait_pixel NAME X Y R,G,B: screenshots (up to 30 s) until that pixel shows the colour.
+wait_pixel() {
+  for _ in $(seq 60); do
+    shot "$1"
+    near "$(pixel "$ART/$1.png" "$2" "$3")" "$4" && return 0
+    sleep 0.5
+  done
+  echo "pixel $2,$3 is $(pixel "$ART/$1.png" "$2" "$3"), wanted $4" >&2
+  return 1
+}
+
+# wait_for SECONDS COMMAND...: retries the command every 0.2 s.
+wait_for() {
+  local s=$1; shift
+  for _ in $(seq $((s * 5))); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+click() { xdotool mousemove "$1" "$2" click 1; }
+
+GO=39,209,124
+STOP=232,70,63
+AMBER=236,166,60
