@@ -41,6 +41,7 @@ bool pump(int in, int out) {
   } catch (const std::exception&) {
     return false;
   }
+  long long written = 0, hinted = 0;
   for (;;) {
     ssize_t r = ::read(in, buf.data(), buf.size());
     if (r == 0) return true;
@@ -49,6 +50,12 @@ bool pump(int in, int out) {
       return false;
     }
     if (!writeAll(out, buf.data(), static_cast<size_t>(r))) return false;
+    // Hand what is written to the device as we go; the flush then has less to wait for.
+    written += r;
+    if (written - hinted >= (8LL << 20)) {
+      orvl::platform::startWriteback(out, hinted, written - hinted);
+      hinted = written;
+    }
   }
 }
 

@@ -336,6 +336,18 @@ TEST(OrvaneCli, SuppressStatusRestore) {
                          "Scenery: Orvane modified - lights suppressed (6 airport(s) in 3 file(s))  "
                          "[sig r42+e045ebe92cd3, by launcher]"}));
 
+  // Without the server a suppressed installation is left exactly as it is.
+  const std::string manifestBefore = readFile(testutil::manifestPath(in.plugin));
+  const std::string globalBefore = readFile(in.global);
+  r = testutil::cli({"suppress", "--root", in.root, "--host", "127.0.0.1:" + std::to_string(testutil::unusedPort())},
+                    home);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.lines, (std::vector<std::string>{"Fetching the published maps from 127.0.0.1...",
+                                               "!! no answer from 127.0.0.1",
+                                               "Your scenery is left exactly as it is - nothing was touched."}));
+  EXPECT_EQ(readFile(testutil::manifestPath(in.plugin)), manifestBefore);
+  EXPECT_TRUE(readFile(in.global) == globalBefore);
+
   // A second pass starts from the originals and ends the same way.
   r = testutil::cli({"suppress", "--root", in.root, "--host", host}, home);
   EXPECT_EQ(r.status, 0);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -146,13 +147,18 @@ TEST(PassCrash, KilledAnywhereTheRestoreBringsBackEveryOriginal) {
                                              "127.0.0.1:" + std::to_string(srv.port())};
   const std::vector<std::string> restore = {"restore", "--root", in.root};
 
-  // How long a whole pass takes here, so that the kills cover all of it.
-  const auto t0 = std::chrono::steady_clock::now();
-  testutil::CliRun full = testutil::cli(suppress, home);
-  const double passSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  ASSERT_EQ(full.status, 0) << (full.lines.empty() ? "" : full.lines.back());
-  ASSERT_EQ(testutil::cli(restore, home).status, 0);
-  ASSERT_TRUE(in.notOriginal().empty());
+  // How long a whole pass takes here (the quicker of two, the first runs on
+  // cold caches), so that the kills cover all of it.
+  double passSeconds = 1e9;
+  testutil::CliRun full;
+  for (int i = 0; i < 2; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    full = testutil::cli(suppress, home);
+    passSeconds = std::min(passSeconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    ASSERT_EQ(full.status, 0) << (full.lines.empty() ? "" : full.lines.back());
+    ASSERT_EQ(testutil::cli(restore, home).status, 0);
+    ASSERT_TRUE(in.notOriginal().empty());
+  }
 
   const int kKills = 25;
   int finishedBeforeKill = 0;
@@ -183,7 +189,8 @@ TEST(PassCrash, KilledAnywhereTheRestoreBringsBackEveryOriginal) {
       EXPECT_EQ(testutil::cli(restore, home).status, 0);
     }
   }
-  EXPECT_LT(finishedBeforeKill, kKills / 3) << "most kills should land inside the pass";
+  // The kills met the pass in several different states (not all before or after it).
+  EXPECT_GE(states.size(), 4u);
 
   full = testutil::cli(suppress, home);
   EXPECT_EQ(full.status, 0) << (full.lines.empty() ? "" : full.lines.back());

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 
 #include "scenery/rewrite.h"
 #include "tests/support/pass_fixture.h"
@@ -386,6 +387,81 @@ TEST(SuppressAll, FailedBackupOrRewriteLeavesTheOriginal) {
       EXPECT_EQ(readFile(f + ".orvane-cut"), "-1 0\n");  // the provisional mark keeps F ours
     }
   }
+}
+
+// ---- real apt.dat files
+
+std::string realDataDir() {
+  for (const std::string& d : {std::string(ORVL_SOURCE_DIR) + "/../shared/realdata", std::string("/work/shared/realdata")})
+    if (std::filesystem::is_directory(d)) return d;
+  return "";
+}
+
+// The rewrite in its plainest form: the whole file in memory, getline, every
+// block's identifier from ftg::blockIcao over all its rows, "X" appended to
+// every block.
+std::string plainRewrite(const std::string& text, std::vector<std::string>& ids) {
+  std::istringstream in(text);
+  std::string line, out;
+  std::vector<std::string> block;
+  bool open = false;
+  auto close = [&] {
+    if (!open) return;
+    ids.push_back(ftg::blockIcao(ftg::tok(block[0]), block));
+    for (const auto& r : block) out += r + "\n";
+    out += "X\n";
+    block.clear();
+    open = false;
+  };
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string code = line.substr(0, line.find(' '));
+    if (code == "1" || code == "16" || code == "17") {
+      close();
+      open = true;
+      block.push_back(line);
+    } else if (open && code == "99") {
+      close();
+      out += line + "\n";
+    } else if (open) {
+      block.push_back(line);
+    } else {
+      out += line + "\n";
+    }
+  }
+  close();
+  return out;
+}
+
+TEST(RewriteBlocks, RealFilesGiveThePlainRewritesBlocksAndIdentifiers) {
+  const std::string dir = realDataDir();
+  if (dir.empty()) GTEST_SKIP() << "no real apt.dat data (../shared/realdata) on this machine";
+  testutil::TempDir tmp;
+  int files = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+    if (!e.is_regular_file() || e.path().filename() != "apt.dat") continue;
+    SCOPED_TRACE(e.path().string());
+    ++files;
+    const std::string text = readFile(e.path().string());
+    std::vector<std::string> wantIds;
+    const std::string want = plainRewrite(text, wantIds);
+    const std::string f = tmp / "apt.dat";
+    writeFile(f, text);
+    std::vector<std::string> ids;
+    bool changed = false;
+    ASSERT_TRUE(ftg::rewriteBlocks(
+        f,
+        [&](const std::string& icao, std::vector<std::string>& rows) {
+          ids.push_back(icao);
+          rows.push_back("X");
+          return true;
+        },
+        changed));
+    EXPECT_EQ(ids, wantIds);
+    EXPECT_EQ(changed, !wantIds.empty());
+    EXPECT_TRUE(readFile(f) == (wantIds.empty() ? text : want));
+  }
+  EXPECT_GT(files, 0);
 }
 
 }  // namespace
