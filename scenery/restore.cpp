@@ -16,6 +16,18 @@ OpResult restoreFile(const std::string& aptDat, const std::string& pluginDir) {
 
   if (!fileExists(backup)) {
     if (fileExists(aptDat)) {
+      // A cut mark that no longer matches, with no backup: the backup was
+      // already moved back and only the records were left (a restore that was
+      // interrupted). The pass treats such a mark as stale too.
+      const CutMark leftover = readCutMark(aptDat);
+      if (leftover.valid && leftover.size >= 0 && !markSays(leftover, aptDat)) {
+        std::remove(cut.c_str());
+        nlohmann::json manifest = loadManifest(pluginDir);
+        if (dropRows(manifest, aptDat) > 0) saveManifest(pluginDir, manifest);
+        r.ok = true;
+        r.message = "the original is already in place - dropped the leftover record";
+        return r;
+      }
       r.message = "no backup found (" + backup + ")";
       return r;
     }
@@ -44,17 +56,22 @@ OpResult restoreFile(const std::string& aptDat, const std::string& pluginDir) {
     }
   }
 
-  // Cut file, backup and records all in place: recoverable until the copy lands.
-  if (!copyFile(backup, aptDat)) {
+  // Cut file, backup and records all in place: recoverable until the backup
+  // lands. The backup holds the original's exact bytes and was flushed when it
+  // was taken, so it is moved over the cut file in one rename: at every moment
+  // either the cut file with its backup, or the original alone, stands at the
+  // path, and no restored file is ever left beside a backup that looks stale.
+  if (!syncFile(backup) || !replaceFile(backup, aptDat)) {
     r.message = "restore copy failed";
     return r;
   }
-  // The original is back in place; only now may its backup and records go.
-  std::remove(backup.c_str());
-  std::remove(cut.c_str());
+  // The original is back in place; only now may its records go: the rows
+  // first, the cut mark last, so an interruption leaves a mark that no longer
+  // matches, which the next restore recognises as a leftover.
   nlohmann::json manifest = loadManifest(pluginDir);
   dropRows(manifest, aptDat);
   saveManifest(pluginDir, manifest);
+  std::remove(cut.c_str());
   r.ok = true;
   r.message = "restored original apt.dat";
   return r;

@@ -206,4 +206,48 @@ TEST(PassCrash, KilledAnywhereTheRestoreBringsBackEveryOriginal) {
   for (const auto& s : states) std::printf("  %s\n", s.c_str());
 }
 
+TEST(PassCrash, RestoreKilledAnywhereIsFinishedByTheNextRestore) {
+  CrashInstall in;
+  testutil::DevServer srv(in.server);
+  ASSERT_TRUE(srv.ok());
+  const std::string home = in.dir / "home";
+  const std::vector<std::string> suppress = {"suppress", "--root", in.root, "--host",
+                                             "127.0.0.1:" + std::to_string(srv.port())};
+  const std::vector<std::string> restore = {"restore", "--root", in.root};
+
+  double restoreSeconds = 1e9;
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(testutil::cli(suppress, home).status, 0);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(testutil::cli(restore, home).status, 0);
+    restoreSeconds =
+        std::min(restoreSeconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  const int kKills = 12;
+  std::set<std::string> states;
+  for (int i = 0; i < kKills; ++i) {
+    ASSERT_EQ(testutil::cli(suppress, home).status, 0);
+    const double at = restoreSeconds * 1.1 * i / kKills;
+    const pid_t pid = spawnQuiet(restore, home);
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::duration<double>(at));
+    int st = 0;
+    if (waitpid(pid, &st, WNOHANG) != pid) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &st, 0);
+    }
+    const std::string state = stateOnDisk(in);
+    states.insert(state);
+    const testutil::CliRun r = testutil::cli(restore, home);
+    std::string said = " (state " + state + ")";
+    for (const std::string& l : r.lines) said += "\n  " + l;
+    EXPECT_EQ(r.status, 0) << "kill " << i << " at " << at << " s; restore said:" << said;
+    const std::vector<std::string> bad = in.notOriginal();
+    EXPECT_TRUE(bad.empty()) << "kill " << i << " at " << at << " s: first not original " << (bad.empty() ? "" : bad[0]);
+    const std::string status = testutil::cli({"status", "--root", in.root}, home).lines.back();
+    EXPECT_EQ(status.find("Stale copy"), std::string::npos) << "kill " << i << ": " << status;
+  }
+  std::printf("restore %.3f s; %zu different states met by %d kills\n", restoreSeconds, states.size(), kKills);
+}
+
 }  // namespace

@@ -187,6 +187,31 @@ TEST(RestoreFile, AGonePackDropsItsRecord) {
   EXPECT_EQ(readFile(manifestPath(in.plugin)), "[ ]");
 }
 
+TEST(RestoreFile, AnInterruptedRestoreIsFinishedButACutFileWithoutBackupIsRefused) {
+  Install in;
+  // Interrupted after the backup was moved back: original in place, the cut
+  // mark and rows of the cut still there.
+  const std::string p = in.pack("A");
+  cutByHand(p, "original a", "cut", in.plugin, {"AAAA"});
+  std::filesystem::rename(p + ".orvane-orig", p);
+  ftg::OpResult r = ftg::restoreFile(p, in.plugin);
+  EXPECT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(r.message, "the original is already in place - dropped the leftover record");
+  EXPECT_EQ(readFile(p), "original a");
+  EXPECT_FALSE(exists(p + ".orvane-cut"));
+  EXPECT_EQ(ftg::loadManifest(in.plugin).size(), 0u);
+
+  // The cut file itself with its backup gone still matches its mark: refused.
+  const std::string q = in.pack("B");
+  cutByHand(q, "original b", "cut b", in.plugin, {"BBBB"});
+  std::remove((q + ".orvane-orig").c_str());
+  const auto before = snapshot({q, q + ".orvane-cut", manifestPath(in.plugin)});
+  r = ftg::restoreFile(q, in.plugin);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "no backup found (" + q + ".orvane-orig)");
+  EXPECT_EQ(snapshot({q, q + ".orvane-cut", manifestPath(in.plugin)}), before);
+}
+
 TEST(Sweep, ReportsOrphanLeftUnknownAndMissingBackups) {
   Install in;
   in.list({"Orphan", "Left", "Unknown", "Missing", "Listed", "Plain", "*"});
