@@ -17,6 +17,7 @@
 #include "update/self_update.h"
 
 bool g_checkSelfUpdate = true;
+int g_launchPollMs = 2000;
 
 namespace {
 
@@ -155,7 +156,6 @@ namespace {
 
 constexpr int kLaunchChecks = 90;
 constexpr int kFirstLogCheck = 20;  // the 21st check, about 40 s in
-constexpr auto kLaunchPoll = std::chrono::seconds(2);
 
 struct LogStamp {
   bool exists = false;
@@ -198,7 +198,7 @@ void doLaunch() {
         break;
       }
     }
-    std::this_thread::sleep_for(kLaunchPoll);
+    std::this_thread::sleep_for(std::chrono::milliseconds(g_launchPollMs));
   }
   if (!up) {
     LOG("!! X-Plane did not come up within three minutes. Press Restore originals if you are done.");

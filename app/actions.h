@@ -8,6 +8,10 @@
 // launcher build.
 extern bool g_checkSelfUpdate;
 
+// Pause between two checks of the launch wait, in milliseconds (2000; tests
+// shorten it to walk the 90 checks quickly).
+extern int g_launchPollMs;
+
 // Fetches the geometry, the plugin release and (when g_checkSelfUpdate) a
 // newer launcher, in that order; stores the results in App.
 void actionCheck();
