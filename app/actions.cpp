@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "host/paths.h"
 #include "host/process.h"
 #include "maps/geometry.h"
 #include "scenery/pass.h"
@@ -21,13 +22,7 @@ int g_launchPollMs = 2000;
 
 namespace {
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool simRunningHere() { return orvl::simRunning(lowerAscii(g_app.root)); }
+bool simRunningHere() { return orvl::simRunning(orvl::lowerAscii(g_app.root)); }
 
 // Appends lines to App.log while the caller holds the lock (no 400-line trim),
 // and hands them to the echo once the lock is released.

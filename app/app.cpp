@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "host/paths.h"
 #include "host/process.h"
 #include "scenery/files.h"
 #include "scenery/restore.h"
@@ -58,14 +59,6 @@ void run(const std::string& label, std::function<void()> job) {
   }
 }
 
-namespace {
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-}  // namespace
-
 void refreshLocal(bool full) {
   std::vector<std::string> stale;
   if (full) {
@@ -80,7 +73,7 @@ void refreshLocal(bool full) {
   std::lock_guard<std::mutex> lk(g_app.mutex);
   if (full) g_app.staleBackups = std::move(stale);
   g_app.suppression = orvl::suppressionState(g_app.pluginDir);
-  g_app.xplaneRunning = orvl::simRunning(lowerAscii(g_app.root));
+  g_app.xplaneRunning = orvl::simRunning(orvl::lowerAscii(g_app.root));
   g_app.pluginInstalled = ftg::fileExists(orvl::xplPath(g_app.pluginDir));
   g_app.pluginVersion = orvl::installedPluginVersion(g_app.pluginDir);
 }

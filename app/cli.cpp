@@ -35,12 +35,6 @@ void printLine(const std::string& line) {
   std::fflush(stdout);
 }
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 int status() {
   const orvl::Suppression s = orvl::suppressionState(g_app.pluginDir);
   if (s.suppressed)
@@ -50,7 +44,7 @@ int status() {
     printLine("Scenery: original - lights not suppressed");
   for (const std::string& f : orvl::staleBackups(g_app.root, g_app.pluginDir))
     printLine("Stale backup: " + f + ".orvane-orig");
-  if (orvl::simRunning(lowerAscii(g_app.root))) printLine("X-Plane is running from this folder.");
+  if (orvl::simRunning(orvl::lowerAscii(g_app.root))) printLine("X-Plane is running from this folder.");
   return 0;
 }
 

@@ -29,6 +29,12 @@ std::string folderForm(std::string s) {
   return s;
 }
 
+std::string lowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
 std::string homeDir() {
   const char* h = std::getenv("HOME");
   if (h && *h) return slashes(h);

@@ -17,6 +17,8 @@ std::string savedQuitRestorePath();  // configDir + "/restore-on-quit.txt"
 // Backslashes become "/"; a non-empty text gets a trailing "/".
 std::string slashes(std::string s);
 std::string folderForm(std::string s);
+// Only the ASCII letters A-Z lowered (the running test compares folders so).
+std::string lowerAscii(std::string s);
 
 bool acquireSingleLock();  // 24 tries 500 ms apart; the lock lives as long as the process
 bool loadQuitRestore();    // default true

@@ -16,12 +16,6 @@ namespace orvl {
 
 namespace {
 
-std::string asciiLower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // argv for the spawn calls; the strings stay owned by `args`.
 std::vector<char*> argList(const std::vector<std::string>& args) {
   std::vector<char*> argv;
@@ -73,10 +67,10 @@ bool runQuiet(const std::vector<std::string>& args, int& code) {
 }
 
 bool simRunning(const std::string& rootLower) {
-  const std::string root = asciiLower(slashes(rootLower));
+  const std::string root = lowerAscii(slashes(rootLower));
   for (const std::string& exe : platform::otherProcessExecutables()) {
     if (exe.empty()) continue;
-    const std::string path = asciiLower(slashes(exe));
+    const std::string path = lowerAscii(slashes(exe));
     if (path.size() > root.size() && path.compare(0, root.size(), root) == 0) return true;
   }
   return false;

@@ -9,10 +9,19 @@
 
 namespace ftg {
 
+namespace {
+// Drops the file's manifest rows, then its cut mark: an interruption between
+// the two leaves a mark without rows, which the next restore still sees.
+void dropRecords(const std::string& aptDat, const std::string& pluginDir) {
+  nlohmann::json manifest = loadManifest(pluginDir);
+  if (dropRows(manifest, aptDat) > 0) saveManifest(pluginDir, manifest);
+  std::remove((aptDat + ".orvane-cut").c_str());
+}
+}  // namespace
+
 OpResult restoreFile(const std::string& aptDat, const std::string& pluginDir) {
   OpResult r;
   const std::string backup = aptDat + ".orvane-orig";
-  const std::string cut = aptDat + ".orvane-cut";
 
   if (!fileExists(backup)) {
     if (fileExists(aptDat)) {
@@ -21,9 +30,7 @@ OpResult restoreFile(const std::string& aptDat, const std::string& pluginDir) {
       // interrupted). The pass treats such a mark as stale too.
       const CutMark leftover = readCutMark(aptDat);
       if (leftover.valid && leftover.size >= 0 && !markSays(leftover, aptDat)) {
-        std::remove(cut.c_str());
-        nlohmann::json manifest = loadManifest(pluginDir);
-        if (dropRows(manifest, aptDat) > 0) saveManifest(pluginDir, manifest);
+        dropRecords(aptDat, pluginDir);
         r.ok = true;
         r.message = "the original is already in place - dropped the leftover record";
         return r;
@@ -31,9 +38,7 @@ OpResult restoreFile(const std::string& aptDat, const std::string& pluginDir) {
       r.message = "no backup found (" + backup + ")";
       return r;
     }
-    std::remove(cut.c_str());
-    nlohmann::json manifest = loadManifest(pluginDir);
-    if (dropRows(manifest, aptDat) > 0) saveManifest(pluginDir, manifest);
+    dropRecords(aptDat, pluginDir);
     r.ok = true;
     r.message = "the pack is gone (uninstalled?) - dropped its record";
     return r;
@@ -65,13 +70,10 @@ OpResult restoreFile(const std::string& aptDat, const std::string& pluginDir) {
     r.message = "restore copy failed";
     return r;
   }
-  // The original is back in place; only now may its records go: the rows
-  // first, the cut mark last, so an interruption leaves a mark that no longer
-  // matches, which the next restore recognises as a leftover.
-  nlohmann::json manifest = loadManifest(pluginDir);
-  dropRows(manifest, aptDat);
-  saveManifest(pluginDir, manifest);
-  std::remove(cut.c_str());
+  // The original is back in place; only now may its records go. An
+  // interruption leaves a mark that no longer matches, which the next restore
+  // recognises as a leftover.
+  dropRecords(aptDat, pluginDir);
   r.ok = true;
   r.message = "restored original apt.dat";
   return r;

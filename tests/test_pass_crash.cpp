@@ -138,14 +138,18 @@ pid_t spawnQuiet(const std::vector<std::string>& args, const std::string& home) 
   return pid;
 }
 
-TEST(PassCrash, KilledAnywhereTheRestoreBringsBackEveryOriginal) {
+// The installation, its server and the two commands the crash tests run.
+struct PassCrash : ::testing::Test {
   CrashInstall in;
-  testutil::DevServer srv(in.server);
-  ASSERT_TRUE(srv.ok());
+  testutil::DevServer srv{in.server};
   const std::string home = in.dir / "home";
   const std::vector<std::string> suppress = {"suppress", "--root", in.root, "--host",
                                              "127.0.0.1:" + std::to_string(srv.port())};
   const std::vector<std::string> restore = {"restore", "--root", in.root};
+  void SetUp() override { ASSERT_TRUE(srv.ok()); }
+};
+
+TEST_F(PassCrash, KilledAnywhereTheRestoreBringsBackEveryOriginal) {
 
   // How long a whole pass takes here (the quicker of two, the first runs on
   // cold caches), so that the kills cover all of it.
@@ -206,14 +210,7 @@ TEST(PassCrash, KilledAnywhereTheRestoreBringsBackEveryOriginal) {
   for (const auto& s : states) std::printf("  %s\n", s.c_str());
 }
 
-TEST(PassCrash, RestoreKilledAnywhereIsFinishedByTheNextRestore) {
-  CrashInstall in;
-  testutil::DevServer srv(in.server);
-  ASSERT_TRUE(srv.ok());
-  const std::string home = in.dir / "home";
-  const std::vector<std::string> suppress = {"suppress", "--root", in.root, "--host",
-                                             "127.0.0.1:" + std::to_string(srv.port())};
-  const std::vector<std::string> restore = {"restore", "--root", in.root};
+TEST_F(PassCrash, RestoreKilledAnywhereIsFinishedByTheNextRestore) {
 
   double restoreSeconds = 1e9;
   for (int i = 0; i < 2; ++i) {

@@ -11,6 +11,7 @@
 #include "tests/support/pass_fixture.h"
 #include "tests/support/scenery_cut.h"
 #include "tests/support/tmpdir.h"
+#include "tests/support/tmpfs.h"
 
 namespace {
 
@@ -318,26 +319,7 @@ TEST(SuppressAll, ClaimsEveryBlockAndKeepsTheLastRunsOfAnAirport) {
   EXPECT_EQ(readFile(x.mark), markOf(x.f));
 }
 
-// A small tmpfs, so that the backup or the rewrite runs out of room.
-class Tmpfs {
- public:
-  Tmpfs(const std::string& dir, const std::string& opts) : dir_(dir) {
-    std::filesystem::create_directories(dir);
-    if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, opts.c_str()) == 0)
-      mounted_ = true;
-    else
-      why_ = std::strerror(errno);
-  }
-  ~Tmpfs() {
-    if (mounted_ && ::umount(dir_.c_str()) != 0) ::umount2(dir_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
-
- private:
-  std::string dir_, why_;
-  bool mounted_ = false;
-};
+using testutil::Tmpfs;
 
 TEST(SuppressAll, FailedBackupOrRewriteLeavesTheOriginal) {
   // A file of about 70 KB whose first airport is covered.

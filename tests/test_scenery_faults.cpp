@@ -13,36 +13,11 @@
 #include "scenery/restore.h"
 #include "tests/support/scenery_cut.h"
 #include "tests/support/tmpdir.h"
+#include "tests/support/tmpfs.h"
 
 using namespace testutil;
 
 namespace {
-
-// A small tmpfs mounted on `dir` for the life of the object.
-class Tmpfs {
- public:
-  Tmpfs(const std::string& dir, const std::string& opts) : dir_(dir), opts_(opts) {
-    std::filesystem::create_directories(dir);
-    if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, opts.c_str()) == 0)
-      mounted_ = true;
-    else
-      why_ = std::strerror(errno);
-  }
-  ~Tmpfs() {
-    if (mounted_ && ::umount(dir_.c_str()) != 0) ::umount2(dir_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
-  bool makeReadOnly() {
-    if (::mount("tmpfs", dir_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, opts_.c_str()) == 0) return true;
-    why_ = std::strerror(errno);
-    return false;
-  }
-
- private:
-  std::string dir_, opts_, why_;
-  bool mounted_ = false;
-};
 
 std::string pattern(size_t n, unsigned seed) {
   std::string s(n, '\0');
