@@ -4,17 +4,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include <nlohmann/json.hpp>
 
 #include "scenery/files.h"
 
+namespace {
+// The records live in the plugin folder, which a pass may reach before the
+// plugin is installed: make it, so the record lands and the pass stands.
+void ensureFolder(const std::string& dir) {
+  std::error_code ec;
+  if (!dir.empty()) std::filesystem::create_directories(dir, ec);
+}
+}  // namespace
+
 namespace ftgdb {
 
 void recordPass(const std::string& pluginDir, const std::string& file,
                 const std::vector<std::string>& icaos, const std::string& sig,
                 const std::string& owner, bool quitRestore) {
+  ensureFolder(pluginDir);
   int64_t size = 0, mtime = 0;
   struct stat st;
   if (::stat(file.c_str(), &st) == 0) {
@@ -82,6 +93,7 @@ bool writeTaken(const std::string& pluginDir, const std::string& rev, const ftgd
   } catch (const std::exception&) {
     return false;
   }
+  ensureFolder(pluginDir);
   std::ofstream f(pluginDir + "/orv_taken.json", std::ios::binary | std::ios::trunc);
   if (!f) return false;
   f << text;

@@ -12,6 +12,7 @@
 
 #include "app/actions.h"
 #include "app/app.h"
+#include "tests/support/devserver.h"
 #include "tests/support/tmpdir.h"
 
 using testutil::exists;
@@ -120,4 +121,35 @@ TEST_F(ActionBed, SuppressAndRestoreRefuseWhileXPlaneRunsFromTheFolder) {
   waitpid(pid, nullptr, 0);
   EXPECT_EQ(log(), (std::vector<std::string>{"!! X-Plane is running. Close it first.",
                                              "!! X-Plane is running. Close it first."}));
+}
+
+TEST_F(ActionBed, APassWithoutAddOnPacksOrLightRunsEndsWithTheSummaryAndTheVerifiedLine) {
+  // KAAA's only feature under its stop bar is unlit: the block is rewritten
+  // (normalised) but no light run is taken; no pack has a publisher.
+  writeFile(root + "Global Scenery/Global Airports/Earth nav data/apt.dat",
+            "I\n1200 x\n\n1 0 0 0 KAAA A\n120 painted line\n111  47.00000 8.00000  51\n"
+            "115 47.00000 8.00040 51\n99\n");
+  const std::string fixtures = dir / "server";
+  writeFile(fixtures + "/geometry.json",
+            R"({"rev": "r1", "airports": {"KAAA": {"bars": [[[47.0, 8.0001], [47.0, 8.0003]]]}}})");
+  writeFile(fixtures + "/ftg/airports.json", R"({"airports": []})");
+  testutil::DevServer srv(fixtures);
+  ASSERT_TRUE(srv.ok());
+  g_app.port = srv.port();
+
+  const bool applied = doSuppress();
+  const auto l = log();
+  std::string all;
+  for (const std::string& line : l) all += "\n  " + line;
+  ASSERT_TRUE(applied) << all;
+  ASSERT_GE(l.size(), 3u);
+  EXPECT_EQ(l[0], "Fetching the published maps from 127.0.0.1...");
+  EXPECT_EQ(l[1], "Database: 1 airport(s), 1 bar(s), 0 add-on map(s)  [rev r1]");
+  EXPECT_EQ(l[l.size() - 2], "Suppressed 1 airport(s) across 1 file(s), 0 cut(s).");
+  EXPECT_EQ(l.back(), "Verified: Orvane scenery files have been imported.");
+  for (const std::string& line : l) {
+    EXPECT_EQ(line.find("add-on pack(s)"), std::string::npos) << line;
+    EXPECT_EQ(line.find("light run(s)"), std::string::npos) << line;
+  }
+  EXPECT_TRUE(doRestore());
 }

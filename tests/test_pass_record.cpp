@@ -74,7 +74,11 @@ TEST(WriteTaken, CompactSortedRoundedText) {
   writeFile(dir / "orv_taken.json", std::string(5000, 'x'));  // an older, longer file is truncated
   ASSERT_TRUE(orvl::writeTaken(dir.path(), "r", {}));
   EXPECT_EQ(readFile(dir / "orv_taken.json"), R"({"airports":{},"rev":"r"})");
-  EXPECT_FALSE(orvl::writeTaken(dir / "no such folder", "r", runs));
+  // A plugin folder not made yet is made; one that cannot be made fails.
+  EXPECT_TRUE(orvl::writeTaken(dir / "not yet/Orvane", "r", {}));
+  EXPECT_EQ(readFile(dir / "not yet/Orvane/orv_taken.json"), R"({"airports":{},"rev":"r"})");
+  writeFile(dir / "a file", "x");
+  EXPECT_FALSE(orvl::writeTaken(dir / "a file/Orvane", "r", runs));
 }
 
 TEST(VerifyRecord, GoneRowsWrongSizesAndNothingRecorded) {
