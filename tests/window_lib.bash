@@ -49,6 +49,12 @@ find_window() {
 
 shot() { import -window root "$ART/$1.png"; }
 
+# count_colour_in FILE X Y W H R G B: the same inside one rectangle.
+count_colour_in() {
+  convert "$1" -crop "$4x$5+$2+$3" +repage -fuzz 6% -fill white -opaque "rgb($6,$7,$8)" \
+    -fill black +opaque white -format '%[fx:mean*w*h]' info: | cut -d. -f1
+}
+
 # shot_until NAME R G B MIN: takes screenshots (up to 20 s) until at least MIN
 # pixels of that colour show; false when they never do.
 shot_until() {
