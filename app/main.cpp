@@ -4,7 +4,6 @@
 #include <imgui.h>
 #include <imgui_impl_glfw.h>
 #include <imgui_impl_opengl3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,14 +14,10 @@
 #include "app/app.h"
 #include "app/startup.h"
 #include "app/style.h"
+#include "scenery/files.h"
 
 namespace {
 void glfwError(int code, const char* text) { std::fprintf(stderr, "GLFW %d: %s\n", code, text); }
-
-bool present(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,8 +53,8 @@ int main(int argc, char** argv) {
     ImGuiIO& io = ImGui::GetIO();
     std::string regular = root + "Resources/fonts/Roboto-Regular.ttf";
     std::string bold = root + "Resources/fonts/Roboto-Bold.ttf";
-    if (present(regular)) io.Fonts->AddFontFromFileTTF(regular.c_str(), 17.0f);
-    if (present(bold)) titleFont = io.Fonts->AddFontFromFileTTF(bold.c_str(), 22.0f);
+    if (ftg::fileExists(regular)) io.Fonts->AddFontFromFileTTF(regular.c_str(), 17.0f);
+    if (ftg::fileExists(bold)) titleFont = io.Fonts->AddFontFromFileTTF(bold.c_str(), 22.0f);
   }
 
   ImGui_ImplGlfw_InitForOpenGL(window, true);
