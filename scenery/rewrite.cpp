@@ -424,18 +424,25 @@ ftg::OpResult suppressAll(const std::string& file, const Scopes& scopes,
   // The mark file as it was, to put back when a reused backup ends up unused.
   std::string priorMarkText;
   const bool priorMarkFile = !takeBackup && readWhole(markFile, priorMarkText);
+  bool marked;
   if (takeBackup) {
     if (!ftg::copyFile(file, backup)) {
       r.message = "backup copy failed for " + file;
       return r;
     }
     // State "backed up": the provisional mark keeps F ours until the real one lands.
-    ftg::writeMark(file, -1, 0);
+    marked = ftg::writeMark(file, -1, 0);
   } else {
     // A reused backup gets the provisional mark too: without it a crash after
     // the rename would leave a cut file that no mark (or an outdated one)
     // describes, which the restore rightly refuses to overwrite.
-    writeMarkInOneStep(file, -1, 0);
+    marked = writeMarkInOneStep(file, -1, 0);
+  }
+  if (!marked) {
+    // Without a mark a cut F could not be told from a replaced one: F is not
+    // touched; the backup beside it is the original's copy.
+    r.message = "rewrite failed for " + file + " - the original is at " + backup;
+    return r;
   }
 
   std::vector<std::string> local;

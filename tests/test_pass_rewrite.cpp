@@ -230,6 +230,21 @@ TEST(SuppressAll, BackupAndMarkDecisions) {
   }
 }
 
+TEST(SuppressAll, NoRewriteWithoutAProvisionalMark) {
+  // The mark's place is taken by a folder, so no mark can be written: F must
+  // not be cut, since nothing could later tell it from a replaced file.
+  OneFile x;
+  std::filesystem::create_directories(x.mark);
+  std::vector<std::string> claimed;
+  const ftg::OpResult r = x.run(claimed);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "rewrite failed for " + x.f + " - the original is at " + x.b);
+  EXPECT_EQ(readFile(x.f), x.original);
+  EXPECT_EQ(readFile(x.b), x.original);
+  EXPECT_TRUE(claimed.empty());
+  EXPECT_FALSE(exists(x.f + ".orvane-tmp"));
+}
+
 TEST(SuppressAll, FilesItDoesNotChangeKeepNothingNew) {
   using testutil::airportRows;
   using testutil::joinRows;
