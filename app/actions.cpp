@@ -181,7 +181,7 @@ void doLaunch() {
   }
   LOG("X-Plane is starting - waiting for it to come up...");
   bool up = false;
-  for (int i = 0; i < kLaunchChecks && !up; ++i) {
+  for (int i = 0; i < kLaunchChecks; ++i) {
     if (simRunningHere()) {
       up = true;
       break;
